@@ -1,0 +1,68 @@
+#include "frontend/dialogue.h"
+
+#include <windows.h>
+
+#include "cleanup/cleanup_plan.h"
+#include "frontend/console.h"
+#include "probes/account_sid.h"
+#include "probes/os_gate.h"
+#include "runtime/program_end.h"
+#include "runtime/program_texts.h"
+
+namespace varneth {
+namespace {
+
+// GetUserNameA writes into a text of this many spaces; with its NUL the
+// block has room for the longest name it reports as fitting.
+constexpr std::int32_t kAccountNameRoom = 255;
+constexpr std::int32_t kExitLetter = 'y';
+constexpr unsigned char kLineFeed[] = {0x0A};
+constexpr const char* kRefusedNames[] = {"exe", "bat", "cmd"};
+
+// The extension as the cleanup sees it: every "." removed.
+Text RemoveDots(TextRef text) {
+  return ReplaceText(text, ".", std::nullopt, std::nullopt, std::nullopt, true);
+}
+
+}  // namespace
+
+bool IsRefusedExtension(TextRef extension) {
+  const ByteBuffer bytes = TextToBytes(extension);
+  if (BytesLength(bytes) == static_cast<std::int32_t>(sizeof kLineFeed) &&
+      CompareBytes(bytes.Data(), kLineFeed, sizeof kLineFeed) == 0) {
+    return true;
+  }
+  if (CompareText(extension, "") == 0) return true;
+  // Dots and letter case do not change which extension the cleanup handles.
+  const Text folded = ToLowerCase(RemoveDots(extension));
+  if (CompareText(folded, "") == 0) return true;
+  for (const char* name : kRefusedNames) {
+    if (CompareText(folded, name) == 0) return true;
+  }
+  return false;
+}
+
+void RunDialogueTurn(TextRef sidText, TextRef accountName) {
+  ConsoleWriteText({texts::kBanner});
+  ConsoleWriteText({texts::kPrompt});
+  Text extension = RemoveSpaces(ConsoleReadLine(true));
+  if (IsRefusedExtension(extension)) return;
+  extension = RemoveDots(extension);
+
+  CleanExtension(extension, sidText, accountName);
+
+  ConsoleWriteText({ConcatTexts({texts::kLineEnd, extension, texts::kExitQuestion})});
+  const Text answer = ConsoleReadLine(true);
+  if (CompareText(ToLowerCase(answer), CharText(kExitLetter)) == 0) EndProgram(0);
+}
+
+void RunStartup() {
+  CheckOperatingSystem();
+  Text accountName = BlankText(kAccountNameRoom);
+  DWORD size = kAccountNameRoom;
+  GetUserNameA(accountName.Data(), &size);
+  const Text sidText = GetAccountSidText(accountName);
+  for (;;) RunDialogueTurn(sidText, accountName);
+}
+
+}  // namespace varneth

@@ -1,0 +1,22 @@
+// Start-up and the dialogue loop: the whole top level of Varneth.
+#pragma once
+
+#include "runtime/text.h"
+
+namespace varneth {
+
+// True when an input, after space removal, is refused without a word: the
+// lone line feed, the empty text, and any spelling that names no extension or
+// the program and batch extensions once dots are removed and A to Z are
+// folded ("", "exe", "bat", "cmd": so ".exe", "EXE", "e.x.e" and "..." too).
+bool IsRefusedExtension(TextRef extension);
+
+// One turn of the dialogue: banner, prompt, one extension, the cleanup and the
+// exit question. Ends the program on the answer "y" or "Y".
+void RunDialogueTurn(TextRef sidText, TextRef accountName);
+
+// Gate, account name and SID text, then the dialogue for the rest of the
+// process's life.
+[[noreturn]] void RunStartup();
+
+}  // namespace varneth

@@ -1,0 +1,12 @@
+// The textual SID of an account, the key of its hive under HKEY_USERS.
+#pragma once
+
+#include "runtime/text.h"
+
+namespace varneth {
+
+// "S-1-..." for the account, in code page 936; the empty text when the
+// account is unknown or its SID cannot be read.
+Text GetAccountSidText(TextRef accountName);
+
+}  // namespace varneth

@@ -1,0 +1,7 @@
+#include "probes/os_gate.h"
+
+namespace varneth {
+
+void CheckOperatingSystem() {}
+
+}  // namespace varneth

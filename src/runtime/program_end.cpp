@@ -1,0 +1,50 @@
+#include "runtime/program_end.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "runtime/platform.h"
+#include "runtime/program_texts.h"
+
+namespace varneth {
+namespace {
+
+EndHook g_endHooks[3] = {nullptr, nullptr, nullptr};
+EndHook g_moduleRelease = nullptr;
+
+void DoNothing() {}
+
+}  // namespace
+
+void StartRuntime() { g_endHooks[0] = DoNothing; }
+
+void SetEndHook(int slot, EndHook hook) {
+  if (slot >= 1 && slot <= 3) g_endHooks[slot - 1] = hook;
+}
+
+void SetModuleRelease(EndHook release) { g_moduleRelease = release; }
+
+void EndProgram(std::int32_t exitCode) {
+  for (EndHook hook : g_endHooks) {
+    if (hook != nullptr) hook();
+  }
+  if (g_moduleRelease != nullptr) g_moduleRelease();
+  // std::exit flushes and closes the C streams: text written to a redirected
+  // standard output is still in the stream's buffer at this point.
+  std::exit(exitCode);
+}
+
+void ReportFatalError(std::int32_t code) {
+  const char* message = (code >= 1 && code <= 11) ? texts::kRuntimeErrorMessages[code - 1] : "";
+  char text[256];
+  std::snprintf(text, sizeof text, texts::kInternalErrorFormat, static_cast<int>(code), message);
+  PlatformShowErrorBox(text, texts::kErrorCaption);
+  EndProgram(0);
+}
+
+void ReportOutOfMemory() {
+  PlatformShowErrorBox(texts::kOutOfMemory, texts::kErrorCaption);
+  EndProgram(0);
+}
+
+}  // namespace varneth

@@ -1,0 +1,161 @@
+"""Drives varneth.exe on a real Wine console and reads Wine's registry.
+
+The program's standard input is a pseudo-terminal, which Wine turns into a
+console; its standard output goes to a file, so the exact bytes it wrote can
+be compared. Lines are typed only once Wine has put the terminal in raw mode,
+and the terminal is drained all the time (undrained, Wine's input stalls).
+"""
+import os
+import pty
+import subprocess
+import tempfile
+import termios
+import threading
+import time
+import unittest
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+WINE_RUN = ROOT / "scripts" / "wine-run"
+
+
+def wine_env(**extra):
+    env = dict(os.environ)
+    env.setdefault("VARNETH_WINEPREFIX", str(ROOT / "build" / "wine" / "test-prefix"))
+    env["WINEPREFIX"] = env["VARNETH_WINEPREFIX"]
+    env["WINEDEBUG"] = "-all"
+    env["LANG"] = "zh_CN.UTF-8"
+    env.pop("DISPLAY", None)  # message boxes return at once without a display
+    env.update(extra)
+    return env
+
+
+class Result:
+    def __init__(self, stdout: bytes, returncode, screen: bytes):
+        self.stdout = stdout
+        self.returncode = returncode  # None when the program was still waiting
+        self.screen = screen
+
+
+def run_session(exe, lines, *, wait_exit=True, timeout=30.0, settle=1.5):
+    """Runs the program, types each of `lines` (bytes, without line end) and
+    gives back what it wrote to standard output. With wait_exit the program
+    must end by itself; otherwise it is stopped `settle` seconds after the
+    last line (it is then waiting at a prompt)."""
+    master, slave = pty.openpty()
+    with tempfile.TemporaryFile() as out:
+        proc = subprocess.Popen([str(WINE_RUN), str(exe)], stdin=slave, stdout=out,
+                                stderr=subprocess.DEVNULL, env=wine_env(), close_fds=True)
+        os.close(slave)
+        screen = bytearray()
+        done = threading.Event()
+
+        def drain():
+            while not done.is_set():
+                try:
+                    chunk = os.read(master, 4096)
+                except OSError:
+                    return
+                if not chunk:
+                    return
+                screen.extend(chunk)
+
+        reader = threading.Thread(target=drain, daemon=True)
+        reader.start()
+        try:
+            deadline = time.monotonic() + timeout
+            while termios.tcgetattr(master)[3] & termios.ICANON:
+                if time.monotonic() > deadline or proc.poll() is not None:
+                    break
+                time.sleep(0.02)
+            time.sleep(0.3)
+            for line in lines:
+                os.write(master, line + b"\r")
+                time.sleep(0.4)
+            if wait_exit:
+                try:
+                    returncode = proc.wait(timeout=max(1.0, deadline - time.monotonic()))
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
+                    returncode = None
+            else:
+                time.sleep(settle)
+                returncode = proc.poll()
+                if returncode is None:
+                    proc.kill()
+                    proc.wait()
+        finally:
+            done.set()
+            os.close(master)
+            reader.join(timeout=2)
+        # A killed wine loader can leave the Windows process behind.
+        if returncode is None:
+            subprocess.run([str(WINE_RUN), "taskkill", "/f", "/im", Path(exe).name],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           env=wine_env())
+        out.seek(0)
+        return Result(out.read(), returncode, bytes(screen))
+
+
+def run_with_stdin(exe, stdin, timeout=30.0):
+    """Runs the program with a non-console standard input (a file, a pipe or
+    /dev/null) and gives back its standard output and exit code."""
+    with tempfile.TemporaryFile() as out:
+        proc = subprocess.run([str(WINE_RUN), str(exe)], stdin=stdin, stdout=out,
+                              stderr=subprocess.DEVNULL, env=wine_env(), timeout=timeout)
+        out.seek(0)
+        return Result(out.read(), proc.returncode, b"")
+
+
+def reg(*args, check=False):
+    """Runs Wine's reg.exe; gives back (exit code, output)."""
+    proc = subprocess.run([str(WINE_RUN), "reg", *args], stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, env=wine_env(), stdin=subprocess.DEVNULL)
+    if check and proc.returncode != 0:
+        raise AssertionError(f"reg {' '.join(args)} failed: {proc.stdout!r}")
+    return proc.returncode, proc.stdout
+
+
+def import_reg(text: str):
+    """Seeds the registry from .reg text (REGEDIT4, code page 936)."""
+    with tempfile.NamedTemporaryFile("wb", suffix=".reg", delete=False) as f:
+        f.write(("REGEDIT4\r\n\r\n" + text.replace("\n", "\r\n")).encode("cp936"))
+        name = f.name
+    try:
+        subprocess.run([str(WINE_RUN), "regedit", "/S", name], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=wine_env())
+    finally:
+        os.unlink(name)
+
+
+def key_exists(key: str) -> bool:
+    return reg("query", key)[0] == 0
+
+
+def value_exists(key: str, name: str) -> bool:
+    if name == "":
+        code, out = reg("query", key, "/ve")
+        return code == 0 and b"(value not set)" not in out
+    return reg("query", key, "/v", name)[0] == 0
+
+
+def delete_key(key: str):
+    reg("delete", key, "/f")
+
+
+def exe_from_argv():
+    import argparse
+    import sys
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    args, rest = parser.parse_known_args()
+    sys.argv[1:] = rest
+    return Path(args.exe)
+
+
+class VarnethTestCase(unittest.TestCase):
+    exe: Path = None
+
+    def assert_bytes(self, actual: bytes, expected: bytes):
+        self.assertEqual(actual, expected, f"\nactual:   {actual!r}\nexpected: {expected!r}")

@@ -1,0 +1,116 @@
+// The ways out of the program. Each runs in a child process (a death test):
+// the child shows its box through the test observer, which writes the box's
+// bytes to standard error in hex so the parent can compare them exactly.
+#include "runtime/program_end.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "runtime/memory.h"
+#include "runtime/platform.h"
+#include "runtime/program_texts.h"
+
+namespace varneth {
+namespace {
+
+std::string Hex(const char* bytes) {
+  std::string out;
+  char pair[3];
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes); *p != 0; ++p) {
+    std::snprintf(pair, sizeof pair, "%02X", *p);
+    out += pair;
+  }
+  return out;
+}
+
+void PrintBoxInHex(const char* text, const char* caption) {
+  std::fprintf(stderr, "box[%s|%s]\n", Hex(caption).c_str(), Hex(text).c_str());
+  std::fflush(stderr);
+}
+
+std::string ExpectedBox(const char* caption, const std::string& text) {
+  return "box\\[" + Hex(caption) + "\\|" + Hex(text.c_str()) + "\\]";
+}
+
+int g_hookRuns = 0;
+void CountingHook() {
+  ++g_hookRuns;
+  std::fprintf(stderr, "hook%d ", g_hookRuns);
+}
+void ReleaseStep() { std::fprintf(stderr, "release(after %d hooks)", g_hookRuns); }
+
+TEST(EndProgramDeathTest, RunsHooksInOrderThenTheModuleReleaseAndExitsWithItsCode) {
+  EXPECT_EXIT(
+      {
+        StartRuntime();
+        SetEndHook(2, CountingHook);
+        SetEndHook(3, CountingHook);
+        SetModuleRelease(ReleaseStep);
+        EndProgram(0);
+      },
+      testing::ExitedWithCode(0), "hook1 hook2 release\\(after 2 hooks\\)");
+}
+
+TEST(EndProgramDeathTest, FlushesBufferedStandardOutput) {
+  // The child's stdout is a pipe, so it is fully buffered: the text reaches
+  // the file only if the exit flushes it.
+  const std::string path = testing::TempDir() + "varneth_end_flush.txt";
+  std::remove(path.c_str());
+  EXPECT_EXIT(
+      {
+        std::freopen(path.c_str(), "w", stdout);
+        std::printf("before the end\n");
+        EndProgram(0);
+      },
+      testing::ExitedWithCode(0), "");
+  FILE* file = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  char content[64] = {};
+  const size_t read = std::fread(content, 1, sizeof content - 1, file);
+  std::fclose(file);
+  std::remove(path.c_str());
+  EXPECT_EQ(std::string(content, read), "before the end\r\n");
+}
+
+TEST(ReportFatalErrorDeathTest, Error6ShowsTwoLinesAndExitsWithZero) {
+  SetErrorBoxObserver(PrintBoxInHex);
+  const std::string text =
+      std::string("program internal error number is 6. \r\n") + texts::kRuntimeErrorMessages[5];
+  EXPECT_EXIT(ReportFatalError(6), testing::ExitedWithCode(0), ExpectedBox("error", text));
+}
+
+TEST(ReportFatalErrorDeathTest, UnknownCodeShowsTheFirstLineOnly) {
+  SetErrorBoxObserver(PrintBoxInHex);
+  EXPECT_EXIT(ReportFatalError(42), testing::ExitedWithCode(0),
+              ExpectedBox("error", "program internal error number is 42. \r\n"));
+}
+
+TEST(AllocateBlockDeathTest, ExhaustedHeapShowsOutOfMemoryAndExitsWithZero) {
+  SetErrorBoxObserver(PrintBoxInHex);
+  EXPECT_EXIT(
+      {
+        AllocateBlock(0x7F000000);
+        std::fprintf(stderr, "allocation returned");
+      },
+      testing::ExitedWithCode(0), ExpectedBox("error", texts::kOutOfMemory) + "\n$");
+}
+
+TEST(Memory, ResizeKeepsContentsAndReleaseToleratesNothing) {
+  char* block = static_cast<char*>(AllocateBlock(4));
+  EXPECT_EQ(block[0], 0);
+  block[0] = 'k';
+  block = static_cast<char*>(ResizeBlock(block, 100000));
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(block[0], 'k');
+  ReleaseBlock(block);
+  ReleaseBlock(nullptr);
+  char* fresh = static_cast<char*>(ResizeBlock(nullptr, 8));
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(fresh[7], 0);
+  ReleaseBlock(fresh);
+}
+
+}  // namespace
+}  // namespace varneth

@@ -1,0 +1,64 @@
+// Proves that the byte escapes of every program text are the code page 936
+// form of the text written in its comment.
+#include "runtime/program_texts.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+namespace varneth {
+namespace {
+
+std::string ToCodePage936(const char* utf8) {
+  const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide.data(), units);
+  BOOL lossy = FALSE;
+  const int bytes = WideCharToMultiByte(936, 0, wide.c_str(), -1, nullptr, 0, nullptr, &lossy);
+  std::string out(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(936, 0, wide.c_str(), -1, out.data(), bytes, nullptr, &lossy);
+  EXPECT_FALSE(lossy) << utf8;
+  out.pop_back();  // the NUL
+  return out;
+}
+
+TEST(ProgramTexts, AreTheCodePage936FormOfTheirReadableText) {
+  EXPECT_EQ(texts::kPrompt, ToCodePage936("请输入待取消或删除关联的扩展名: "));
+  EXPECT_EQ(texts::kExitQuestion, ToCodePage936(" 关联已删除，是否退出 (Y/N)"));
+  EXPECT_EQ(texts::kOldSystemRefusal,
+            ToCodePage936("\r\n NT 5.x 不需要使用本程序，本程序只支持 NT 6.x 及以上系统"));
+  EXPECT_EQ(texts::kOutOfMemory, ToCodePage936("内存不足"));
+  EXPECT_EQ(texts::kMissingModuleFormat, ToCodePage936("同目录下无法找到DLL文件:\"%s\".请与作者联系."));
+  EXPECT_EQ(texts::kMissingFunctionFormat,
+            ToCodePage936("无法定位DLL文件:\"%s\"当中的\"%s\"函数."));
+}
+
+TEST(ProgramTexts, FullWidthCommaIsA3AC) {
+  const std::string question = texts::kExitQuestion;
+  EXPECT_NE(question.find("\xA3\xAC"), std::string::npos);
+  EXPECT_EQ(question.substr(question.size() - 6), " (Y/N)");
+}
+
+TEST(ProgramTexts, RuntimeErrorTable) {
+  const char* readable[11] = {
+      "数组成员引用下标超出定义范围",
+      "未得到所需要的数值型数据",
+      "引用数组成员时维数不为1且不等于该数组目前所具有的维数",
+      "数组成员引用下标必须大于等于1",
+      "数据或数组类型不匹配",
+      "调用DLL命令后发现堆栈错误，通常是DLL参数数目不正确",
+      "子语句参数未返回数据或者返回了非系统基本类型或数组型数据",
+      "被比较数据只能使用等于或不等于命令比较",
+      "“多项选择”命令的索引值参数小于零或超出了所提供参数表范围",
+      "“重定义数组”命令的数组维定义参数值必须大于零或单维时大于等于零",
+      "所提供参数的数据类型不符合要求",
+  };
+  for (int code = 1; code <= 11; ++code) {
+    EXPECT_EQ(texts::kRuntimeErrorMessages[code - 1], ToCodePage936(readable[code - 1]))
+        << "code " << code;
+  }
+}
+
+}  // namespace
+}  // namespace varneth
