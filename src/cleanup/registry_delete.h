@@ -1,0 +1,24 @@
+// Deletes one registry value, or else one key, named by a single path.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/text.h"
+
+namespace varneth {
+
+// The deletion's numbering of the predefined roots (not the walker's):
+// 1 HKEY_CLASSES_ROOT, 2 HKEY_CURRENT_CONFIG, 3 HKEY_CURRENT_USER,
+// 4 HKEY_LOCAL_MACHINE, 5 HKEY_USERS; any other code names no root.
+using DeleteRootCode = std::int32_t;
+
+// Reads the path as "key path\value name", split at its last 0x5C byte (a
+// byte search: the trail byte of a two-byte character counts), and deletes
+// that value; a path ending in "\" names the key's default value, and one
+// without "\" the default value of a key directly under the root. When that
+// fails, deletes the key named by the whole path, which the platform refuses
+// while the key has subkeys. The caller's text is not changed. True when
+// something was deleted.
+bool DeleteRegistryItem(DeleteRootCode rootCode, TextRef path);
+
+}  // namespace varneth

@@ -1,0 +1,49 @@
+// Lists the keys and values below one registry key.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+
+#include "cleanup/registry_records.h"
+
+namespace varneth {
+
+// The walker's numbering of the predefined roots: code k is the root whose
+// handle is 0x80000000 + (k - 1), so 2 is HKEY_CURRENT_USER, 3
+// HKEY_LOCAL_MACHINE and 4 HKEY_USERS. Other codes are passed on unchecked.
+using WalkRootCode = std::int32_t;
+HKEY WalkRootKey(WalkRootCode code);
+
+enum WalkMode : std::int32_t {
+  kOneLevel = 0,  // the start key's direct subkeys, unopened, then its values
+  kSubtree = 1,   // the start key's values, then every key below it with its values
+};
+
+using ProgressRoutine = std::function<void(std::int32_t recordCount)>;
+
+// Replaces `records` with what lies below `startPath` under the root. In
+// Subtree mode each key is followed at once by its values, and every key
+// comes after its parent, so reading the list backwards meets children before
+// parents. An empty start path walks the root's own subkeys. Keys that do not
+// open are passed over with their subtree; an enumeration stops at its first
+// error (names of 255 characters and data over 255 bytes among them). Between
+// registry reads the thread's waiting window messages are dispatched. With
+// reportProgress, progressRoutine is told the record count after each record.
+void WalkRegistryTree(WalkRootCode rootCode, TextRef startPath, std::int32_t mode,
+                      RegistryRecordList& records, const ProgressRoutine& progressRoutine = {},
+                      bool reportProgress = false);
+
+// Reads the name of subkey `index` into `name` (RegEnumKeyA, a 255-byte
+// buffer, so at most 254 characters). Gives the platform's status.
+LONG EnumSubkeyName(HKEY key, DWORD index, Text& name);
+
+// Reads value `index` into `info` (RegEnumValueA with 255-byte name and data
+// buffers) and trims the data of REG_DWORD and REG_MULTI_SZ to its size.
+LONG EnumValueInfo(HKEY key, DWORD index, RegistryValueInfo& info);
+
+// Dispatches the thread's waiting messages; a WM_QUIT stays in the queue.
+void PumpWindowMessages();
+
+}  // namespace varneth
