@@ -9,4 +9,8 @@ namespace varneth {
 // account is unknown or its SID cannot be read.
 Text GetAccountSidText(TextRef accountName);
 
+// Converts UTF-16 text held in a byte buffer (an odd last byte ignored) to
+// code page 936, whatever the system's ANSI code page.
+Text WideBytesToText(const ByteBuffer& wideBytes);
+
 }  // namespace varneth

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "box_capture.h"
 #include "runtime/memory.h"
 #include "runtime/platform.h"
 #include "runtime/program_texts.h"
@@ -15,24 +16,7 @@
 namespace varneth {
 namespace {
 
-std::string Hex(const char* bytes) {
-  std::string out;
-  char pair[3];
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes); *p != 0; ++p) {
-    std::snprintf(pair, sizeof pair, "%02X", *p);
-    out += pair;
-  }
-  return out;
-}
-
-void PrintBoxInHex(const char* text, const char* caption) {
-  std::fprintf(stderr, "box[%s|%s]\n", Hex(caption).c_str(), Hex(text).c_str());
-  std::fflush(stderr);
-}
-
-std::string ExpectedBox(const char* caption, const std::string& text) {
-  return "box\\[" + Hex(caption) + "\\|" + Hex(text.c_str()) + "\\]";
-}
+using namespace testing_support;
 
 int g_hookRuns = 0;
 void CountingHook() {
@@ -94,7 +78,7 @@ TEST(AllocateBlockDeathTest, ExhaustedHeapShowsOutOfMemoryAndExitsWithZero) {
         AllocateBlock(0x7F000000);
         std::fprintf(stderr, "allocation returned");
       },
-      testing::ExitedWithCode(0), ExpectedBox("error", texts::kOutOfMemory) + "\n$");
+      testing::ExitedWithCode(0), ExpectedBox("error", texts::kOutOfMemory));
 }
 
 TEST(Memory, ResizeKeepsContentsAndReleaseToleratesNothing) {
