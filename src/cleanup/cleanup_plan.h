@@ -1,14 +1,30 @@
 // The fixed plan that removes what Windows keeps about one extension.
 #pragma once
 
+#include <cstdint>
+
 #include "runtime/text.h"
 
 namespace varneth {
 
-// Removes the user's Explorer record of the extension, the machine-wide
-// classes it lists, the user's own extension and _auto_file classes and the
-// RecentDocs entry, then tells the shell that associations changed. Reports
-// nothing: whatever is missing or protected simply stays.
+// Removes, in this order: the machine-wide class keys (HKLM) of the class
+// names the user's OpenWithProgids list holds (reached under HKEY_USERS
+// through the SID text), that list's values and the user's Explorer record
+// there; then under HKEY_CURRENT_USER the Explorer record FileExts\.E, the
+// class keys .E and E_auto_file, and RecentDocs\.E; last it tells the shell
+// that associations changed. Reports nothing: whatever is missing, protected
+// or still has subkeys simply stays.
 void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName);
+
+// True when a class name from OpenWithProgids names a key strictly below
+// SOFTWARE\Classes\: not empty, not beginning with "\", and not made of
+// backslashes and spaces alone. Any other name would make the plan empty the
+// whole machine-wide class store.
+bool NamesAClassKey(TextRef className);
+
+// Tests follow the plan's registry calls through this observer: "walk" and
+// "delete" with their root codes and paths, "sid" and "notify".
+using CleanupPlanObserver = void (*)(const char* call, std::int32_t rootCode, const char* path);
+void SetCleanupPlanObserver(CleanupPlanObserver observer);
 
 }  // namespace varneth

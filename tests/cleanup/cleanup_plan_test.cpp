@@ -1,0 +1,132 @@
+#include "cleanup/cleanup_plan.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "cleanup/scratch_registry.h"
+#include "probes/account_sid.h"
+
+namespace varneth {
+namespace {
+
+using namespace testing_support;
+
+std::vector<std::string> g_calls;
+
+void RecordCall(const char* call, std::int32_t rootCode, const char* path) {
+  g_calls.push_back(std::string(call) + " " + std::to_string(rootCode) + " " + path);
+}
+
+TEST(NamesAClassKey, RefusesNamesThatReachTheWholeClassStore) {
+  for (const char* name : {"", "\\", "\\txtfile", "\\\\", " ", " \\ ", "\xA1\xA1\\"}) {
+    EXPECT_FALSE(NamesAClassKey(name)) << name;
+  }
+  EXPECT_FALSE(NamesAClassKey(Text()));
+  for (const char* name : {"txtfile", "a\\b", "txtfile\\", "my editor.txt", "\x81\x5C"}) {
+    EXPECT_TRUE(NamesAClassKey(name)) << name;
+  }
+}
+
+const std::string kExtension = "vntplan";
+const std::string kRecord =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + kExtension;
+const std::string kClass = "SOFTWARE\\Classes\\VarnethPlanClass";
+
+class CleanupPlanCalls : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TearDown();
+    char name[256];
+    DWORD size = sizeof name;
+    GetUserNameA(name, &size);
+    account_ = name;
+    sid_ = GetAccountSidText(name).Bytes();
+    ASSERT_FALSE(sid_.empty());
+  }
+  void TearDown() override {
+    SetCleanupPlanObserver(nullptr);
+    RemoveTree(HKEY_CURRENT_USER, kRecord);
+    RemoveTree(HKEY_LOCAL_MACHINE, kClass);
+  }
+  std::string account_;
+  std::string sid_;
+};
+
+// The plan's registry calls in order, for a list that holds a default value,
+// one class name and a subkey, and a class with a small tree.
+TEST_F(CleanupPlanCalls, FollowTheFixedOrder) {
+  const std::string list = kRecord + "\\OpenWithProgids";
+  AddString(HKEY_CURRENT_USER, list, nullptr, "");
+  AddString(HKEY_CURRENT_USER, list, "VarnethPlanClass", "");
+  AddKey(HKEY_CURRENT_USER, list + "\\sub");
+  AddString(HKEY_LOCAL_MACHINE, kClass + "\\shell", "v", "x");
+  AddKey(HKEY_LOCAL_MACHINE, kClass + "\\shell\\open");
+
+  g_calls.clear();
+  SetCleanupPlanObserver(RecordCall);
+  CleanExtension(kExtension.c_str(), sid_.c_str(), account_.c_str());
+  SetCleanupPlanObserver(nullptr);
+
+  const std::string users = sid_ + "\\" + list;
+  const std::vector<std::string> expected = {
+      "walk 4 " + users,
+      // The default value's empty name is passed over; the class is walked
+      // and deleted, each item forward with a key backward, then the class.
+      "walk 3 " + kClass,
+      "delete 4 " + kClass + "\\shell\\",
+      "delete 4 " + kClass + "\\shell\\open",
+      "delete 4 " + kClass + "\\shell\\v",
+      "delete 4 " + kClass + "\\shell",
+      "delete 4 " + kClass + "\\shell\\open\\",
+      "delete 4 " + kClass + "\\shell",
+      "delete 4 " + kClass,
+      // The subkey's record has an empty name too: no walk for it.
+      "walk 4 " + users,
+      "delete 5 " + users + "\\",
+      "delete 5 " + users + "\\VarnethPlanClass",
+      "delete 5 " + users + "\\sub\\",
+      "sid 0 " + account_,
+      "delete 5 " + sid_ + "\\" + kRecord,
+      "walk 2 " + kRecord,
+      "delete 3 " + kRecord + "\\OpenWithProgids\\",
+      "delete 3 " + kRecord + "\\OpenWithProgids",
+      "delete 3 " + kRecord,
+      "walk 2 Software\\Classes\\." + kExtension,
+      "delete 3 Software\\Classes\\." + kExtension,
+      "walk 2 Software\\Classes\\" + kExtension + "_auto_file",
+      "delete 3 Software\\Classes\\" + kExtension + "_auto_file",
+      "delete 3 Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs\\." + kExtension,
+      "notify 0 ",
+  };
+  EXPECT_EQ(g_calls, expected);
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClass));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRecord));
+}
+
+TEST_F(CleanupPlanCalls, AnEmptySidTextStillRunsEveryStep) {
+  g_calls.clear();
+  SetCleanupPlanObserver(RecordCall);
+  CleanExtension(kExtension.c_str(), "", "varneth-no-such-account-4711");
+  SetCleanupPlanObserver(nullptr);
+  const std::vector<std::string> expected = {
+      "walk 4 \\" + kRecord + "\\OpenWithProgids",
+      "walk 4 \\" + kRecord + "\\OpenWithProgids",
+      "sid 0 varneth-no-such-account-4711",
+      "delete 5 \\" + kRecord,
+      "walk 2 " + kRecord,
+      "delete 3 " + kRecord,
+      "walk 2 Software\\Classes\\." + kExtension,
+      "delete 3 Software\\Classes\\." + kExtension,
+      "walk 2 Software\\Classes\\" + kExtension + "_auto_file",
+      "delete 3 Software\\Classes\\" + kExtension + "_auto_file",
+      "delete 3 Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs\\." + kExtension,
+      "notify 0 ",
+  };
+  EXPECT_EQ(g_calls, expected);
+}
+
+}  // namespace
+}  // namespace varneth

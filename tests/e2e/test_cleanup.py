@@ -1,0 +1,154 @@
+"""Varneth's whole job, end to end: seed realistic associations in Wine's
+registry, run the dialogue on a real Wine console (type the extension, then
+the answer), and check what is gone and what stays."""
+import subprocess
+import tempfile
+import unittest
+from pathlib import Path
+
+import wine_console as wc
+from test_dialogue import QUESTION, TURN
+
+FILE_EXTS = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts"
+RECENT = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\RecentDocs"
+USER_CLASSES = r"HKEY_CURRENT_USER\Software\Classes"
+MACHINE_CLASSES = r"HKEY_LOCAL_MACHINE\SOFTWARE\Classes"
+
+
+def association(ext, classes):
+    """.reg text of a full association of `ext` naming `classes`."""
+    progids = "".join(f'"{name}"=hex(0):\n' for name in classes)
+    text = f"""[{FILE_EXTS}\\.{ext}\\OpenWithList]
+"a"="editor.exe"
+"MRUList"="a"
+
+[{FILE_EXTS}\\.{ext}\\OpenWithProgids]
+{progids}
+[{FILE_EXTS}\\.{ext}\\UserChoice]
+"Progid"="{classes[0]}"
+"Hash"="abc="
+
+[{USER_CLASSES}\\.{ext}]
+@="{ext}_auto_file"
+"Content Type"="text/plain"
+
+[{USER_CLASSES}\\{ext}_auto_file\\shell\\open\\command]
+@="editor.exe \\"%1\\""
+
+[{RECENT}\\.{ext}]
+"0"=hex:61,00,00,00
+"MRUListEx"=hex:00,00,00,00,ff,ff,ff,ff
+
+"""
+    for name in classes:
+        text += f"""[{MACHINE_CLASSES}\\{name}]
+@="Made-up document"
+
+[{MACHINE_CLASSES}\\{name}\\DefaultIcon]
+@="editor.exe,1"
+
+[{MACHINE_CLASSES}\\{name}\\shell\\open\\command]
+@="editor.exe \\"%1\\""
+
+"""
+    return text
+
+
+def association_keys(ext, classes):
+    keys = [f"{FILE_EXTS}\\.{ext}", f"{USER_CLASSES}\\.{ext}", f"{USER_CLASSES}\\{ext}_auto_file",
+            f"{RECENT}\\.{ext}"]
+    return keys + [f"{MACHINE_CLASSES}\\{name}" for name in classes]
+
+
+def export_registry():
+    """The whole registry as regedit exports it (a stable, sorted dump)."""
+    with tempfile.TemporaryDirectory() as tmp:
+        dump = Path(tmp) / "all.reg"
+        subprocess.run([str(wc.WINE_RUN), "regedit", "/E", str(dump)], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=wc.wine_env())
+        return dump.read_bytes()
+
+
+class Cleanup(wc.VarnethTestCase):
+    def seed(self, text, extensions, classes):
+        for key in [k for ext in extensions for k in association_keys(ext, [])] + \
+                   [f"{MACHINE_CLASSES}\\{name}" for name in classes]:
+            wc.delete_key(key)
+            self.addCleanup(wc.delete_key, key)
+        wc.import_reg(text)
+
+    def clean(self, *extensions):
+        typed = []
+        for index, ext in enumerate(extensions):
+            typed += [ext.encode(), b"y" if index == len(extensions) - 1 else b"n"]
+        result = wc.run_session(self.exe, typed)
+        self.assertEqual(result.returncode, 0)
+        expected = b"".join(TURN + b"\r\r\n" + ext.replace(".", "").encode() + QUESTION
+                            for ext in extensions)
+        self.assert_bytes(result.stdout, expected)
+
+    def assert_gone(self, keys):
+        for key in keys:
+            self.assertFalse(wc.key_exists(key), key)
+
+    def assert_kept(self, keys):
+        for key in keys:
+            self.assertTrue(wc.key_exists(key), key)
+
+    def test_a_full_association_goes_in_one_run_and_nothing_else(self):
+        classes = ["VarnethFull.Doc", "VarnethFull.Alt"]
+        sibling_classes = ["VarnethFull.Other"]
+        self.seed(association("vntfull", classes) + association("vntsib", sibling_classes) +
+                  f'[{RECENT}]\n"VarnethOwn"="kept"\n\n',
+                  ["vntfull", "vntsib"], classes + sibling_classes)
+        self.addCleanup(wc.reg, "delete", RECENT, "/v", "VarnethOwn", "/f")
+
+        self.clean(".vntfull")
+
+        self.assert_gone(association_keys("vntfull", classes))
+        self.assert_kept(association_keys("vntsib", sibling_classes) +
+                         [f"{FILE_EXTS}\\.vntsib\\OpenWithProgids",
+                          f"{MACHINE_CLASSES}\\VarnethFull.Other\\shell\\open\\command"])
+        self.assertTrue(wc.value_exists(RECENT, "VarnethOwn"))
+        self.assertTrue(wc.value_exists(f"{RECENT}\\.vntsib", "MRUListEx"))
+
+    def test_an_unnamed_class_entry_leaves_the_machine_class_store_alone(self):
+        self.seed(association("vntdflt", ["VarnethDflt.Doc"]) +
+                  f'[{FILE_EXTS}\\.vntdflt\\OpenWithProgids]\n@=""\n\n'
+                  f'[{FILE_EXTS}\\.vntdflt\\OpenWithProgids\\sub]\n"x"="1"\n\n'
+                  f'[{MACHINE_CLASSES}\\VarnethCanary\\shell]\n@="kept"\n\n',
+                  ["vntdflt"], ["VarnethDflt.Doc", "VarnethCanary"])
+        self.clean("vntdflt")
+        self.assert_gone(association_keys("vntdflt", ["VarnethDflt.Doc"]))
+        self.assert_kept([f"{MACHINE_CLASSES}\\VarnethCanary\\shell", f"{MACHINE_CLASSES}\\txtfile",
+                          f"{MACHINE_CLASSES}\\CLSID"])
+
+    def test_deep_classes_go_in_one_run(self):
+        deep = "\\".join(f"level{i}" for i in range(1, 6))
+        text = association("vntdeep", ["VarnethDeep.Doc"])
+        path = ""
+        for part in deep.split("\\"):
+            path += "\\" + part
+            text += (f'[{MACHINE_CLASSES}\\VarnethDeep.Doc{path}]\n@="d"\n"v"=dword:00000001\n\n'
+                     f'[{USER_CLASSES}\\vntdeep_auto_file{path}]\n"v"="u"\n\n')
+        self.seed(text, ["vntdeep"], ["VarnethDeep.Doc"])
+        self.clean("vntdeep")
+        self.assert_gone(association_keys("vntdeep", ["VarnethDeep.Doc"]))
+
+    def test_an_extension_nothing_mentions_changes_nothing(self):
+        before = export_registry()
+        self.clean("vntnothing")
+        self.assertEqual(export_registry(), before)
+
+    def test_two_extensions_in_one_session(self):
+        self.seed(association("vntone", ["VarnethOne.Doc"]) +
+                  association("vnttwo", ["VarnethTwo.Doc"]),
+                  ["vntone", "vnttwo"], ["VarnethOne.Doc", "VarnethTwo.Doc"])
+        self.clean("vntone", "vnttwo")
+        self.assert_gone(association_keys("vntone", ["VarnethOne.Doc"]) +
+                         association_keys("vnttwo", ["VarnethTwo.Doc"]))
+
+
+if __name__ == "__main__":
+    Cleanup.exe = wc.exe_from_argv()
+    unittest.main(verbosity=2)
