@@ -52,11 +52,15 @@ Text ClassListPath(TextRef sidText, TextRef extension) {
   return ConcatTexts({sidText, kSeparator, kExplorerPrefix, extension, kClassListSuffix});
 }
 
-// Walks the tree at startPath and deletes it: for each record in turn its
-// item going forward, and a record's key going backward, so every key is met
-// after its children are gone; then the start key itself. One run removes a
-// whole tree of keys that open.
 void DeleteTree(PlanRoot root, TextRef startPath, RegistryRecordList& records) {
+  DeleteWalkedTree(root.walk, root.remove, startPath, records);
+}
+
+}  // namespace
+
+void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef startPath,
+                      RegistryRecordList& records) {
+  const PlanRoot root{walkRoot, deleteRoot};
   Walk(root, startPath, records);
   const size_t count = records.size();
   for (size_t j = 0; j < count; ++j) {
@@ -65,8 +69,6 @@ void DeleteTree(PlanRoot root, TextRef startPath, RegistryRecordList& records) {
   }
   Delete(root, startPath);
 }
-
-}  // namespace
 
 bool NamesAClassKey(TextRef className) {
   if (className.Bytes()[0] == '\\') return false;

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "cleanup/registry_delete.h"
+#include "cleanup/registry_walker.h"
 #include "runtime/text.h"
 
 namespace varneth {
@@ -15,6 +17,14 @@ namespace varneth {
 // that associations changed. Reports nothing: whatever is missing, protected
 // or still has subkeys simply stays.
 void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName);
+
+// Walks the tree at startPath and deletes it: for each record in turn its
+// item going forward and a record's key going backward, so every key is met
+// after its children are gone; then the start key itself. One run removes a
+// whole tree of keys that open. The two codes name the same root in the
+// walker's and the deletion's numbering.
+void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef startPath,
+                      RegistryRecordList& records);
 
 // True when a class name from OpenWithProgids names a key strictly below
 // SOFTWARE\Classes\: not empty, not beginning with "\", and not made of

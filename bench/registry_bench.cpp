@@ -1,0 +1,281 @@
+// Measures walking and deleting large registry trees: Varneth's walker and
+// deletion against the plain registry API doing the same job.
+//
+// For each size N it builds identical trees of N keys (fan-out 10, each key
+// holding one REG_SZ and one REG_DWORD value) below a scratch key under
+// HKEY_CURRENT_USER, runs the contenders in turn several times, and prints
+// the median wall time, the ratios and the walk's peak memory against the
+// records' own payload. Building a tree is never timed.
+//
+//   varneth_bench [repetitions] [N ...]      (defaults: 5, 1000 10000 50000)
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cleanup/cleanup_plan.h"
+#include "cleanup/registry_walker.h"
+
+namespace {
+
+using namespace varneth;
+using Clock = std::chrono::steady_clock;
+
+constexpr char kScratch[] = "Software\\VarnethBench";
+constexpr WalkRootCode kWalkCurrentUser = 2;
+constexpr DeleteRootCode kDeleteCurrentUser = 3;
+
+// N keys below `root`, breadth first, ten children to a parent.
+void BuildTree(const std::string& root, int keyCount) {
+  std::vector<std::string> paths{root};
+  HKEY key;
+  RegCreateKeyExA(HKEY_CURRENT_USER, root.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  RegCloseKey(key);
+  for (size_t parent = 0; static_cast<int>(paths.size()) - 1 < keyCount; ++parent) {
+    for (int child = 0; child < 10 && static_cast<int>(paths.size()) - 1 < keyCount; ++child) {
+      const std::string path = paths[parent] + "\\key" + std::to_string(child);
+      RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr);
+      const char text[] = "C:\\Program Files\\Editor\\editor.exe \"%1\"";
+      const DWORD number = static_cast<DWORD>(paths.size());
+      RegSetValueExA(key, "command", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+      RegSetValueExA(key, "flags", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+      RegCloseKey(key);
+      paths.push_back(path);
+    }
+  }
+}
+
+// ---- bare references with the plain API ----
+
+// A listing with handles opened relative to the parent, depth first.
+size_t BareListing(HKEY key) {
+  size_t found = 0;
+  char name[256];
+  BYTE data[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD nameLength = sizeof name;
+    DWORD dataSize = sizeof data;
+    DWORD type = 0;
+    if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
+    ++found;
+  }
+  for (DWORD i = 0;; ++i) {
+    DWORD nameLength = sizeof name;
+    if (RegEnumKeyExA(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    HKEY child;
+    if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
+    found += 1 + BareListing(child);
+    RegCloseKey(child);
+  }
+  return found;
+}
+
+// The walker's own sequence of registry calls (every key opened from the
+// root with its full path and a backslash, values then subkeys, a stack of
+// pending keys), with fixed buffers and no records.
+struct ReplayedWalk {
+  std::vector<std::string> itemPaths;
+  std::vector<std::string> keyPaths;
+};
+
+void ReplayWalk(const std::string& start, ReplayedWalk& out, bool keepPaths) {
+  struct Pending {
+    HKEY key;
+    std::string path;
+  };
+  char name[256];
+  BYTE data[256];
+  auto listValues = [&](HKEY key, const std::string& path) {
+    for (DWORD i = 0;; ++i) {
+      DWORD nameLength = 255, dataSize = 255, type = 0;
+      if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
+      if (keepPaths) {
+        out.itemPaths.push_back(path + "\\" + name);
+        out.keyPaths.push_back(path);
+      }
+    }
+  };
+  HKEY startKey;
+  if (RegOpenKeyA(HKEY_CURRENT_USER, (start + "\\").c_str(), &startKey) != ERROR_SUCCESS) return;
+  listValues(startKey, start);
+  std::vector<Pending> pending{{startKey, start}};
+  while (!pending.empty()) {
+    Pending parent = pending.back();
+    pending.pop_back();
+    for (DWORD i = 0; RegEnumKeyA(parent.key, i, name, 255) == ERROR_SUCCESS; ++i) {
+      std::string childPath = parent.path + "\\" + name;
+      HKEY child;
+      if (RegOpenKeyA(HKEY_CURRENT_USER, (childPath + "\\").c_str(), &child) != ERROR_SUCCESS) continue;
+      if (keepPaths) {
+        out.itemPaths.push_back(childPath + "\\");
+        out.keyPaths.push_back(childPath);
+      }
+      pending.push_back({child, childPath});
+      listValues(child, childPath);
+    }
+    RegCloseKey(parent.key);
+  }
+}
+
+// The deletion's calls for one path: open the key part, delete the value,
+// close; else delete the key by the whole path.
+void ReplayDelete(const std::string& path) {
+  const size_t split = path.rfind('\\');
+  const std::string keyPath = split == std::string::npos ? path : path.substr(0, split);
+  const char* valueName = split == std::string::npos ? nullptr : path.c_str() + split + 1;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+    const LONG deleted = RegDeleteValueA(key, valueName);
+    RegCloseKey(key);
+    if (deleted == ERROR_SUCCESS) return;
+  }
+  RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+}
+
+// Walk and delete the same way the plan does, from paths worked out before
+// the clock starts: the floor for this call sequence.
+void ReplayPlanDeletion(const std::string& start, const ReplayedWalk& plan) {
+  ReplayedWalk unused;
+  ReplayWalk(start, unused, false);
+  const size_t n = plan.itemPaths.size();
+  for (size_t j = 0; j < n; ++j) {
+    ReplayDelete(plan.itemPaths[j]);
+    ReplayDelete(plan.keyPaths[n - 1 - j]);
+  }
+  ReplayDelete(start);
+}
+
+// ---- measuring ----
+
+double Seconds(const std::function<void()>& work) {
+  const auto start = Clock::now();
+  work();
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+SIZE_T PrivateBytes(bool peak) {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return peak ? counters.PeakPagefileUsage : counters.PagefileUsage;
+}
+
+size_t PayloadBytes(const RegistryRecordList& records) {
+  size_t bytes = 0;
+  for (const RegistryKeyRecord& record : records) {
+    bytes += sizeof record + static_cast<size_t>(TextLength(record.keyPath)) + 1 +
+             static_cast<size_t>(TextLength(record.value.name)) + 1 +
+             static_cast<size_t>(BytesLength(record.value.data));
+  }
+  return bytes;
+}
+
+struct SizeResult {
+  int keys;
+  double walk, bareListing, planDelete, deleteTree, replay, replayedWalk, pumps;
+};
+
+// What the walker's message pump costs by itself: one look at an empty
+// queue per record, as the walker makes.
+double PumpSeconds(size_t looks) {
+  return Seconds([&] {
+    for (size_t i = 0; i < looks; ++i) PumpWindowMessages();
+  });
+}
+
+SizeResult MeasureSize(int keys, int repetitions) {
+  const std::string tree = std::string(kScratch) + "\\tree";
+  RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
+  BuildTree(tree, keys);
+
+  // Memory first: the walk's peak above what the process used before it.
+  RegistryRecordList records;
+  const SIZE_T before = PrivateBytes(false);
+  WalkRegistryTree(kWalkCurrentUser, tree.c_str(), kSubtree, records);
+  const SIZE_T peak = PrivateBytes(true);
+  const size_t payload = PayloadBytes(records);
+  const size_t recordCount = records.size();
+  records.clear();
+  records.shrink_to_fit();
+
+  std::vector<double> walk, bare, planDelete, deleteTree, replay, replayedWalk, pumps;
+  for (int round = 0; round < repetitions; ++round) {
+    // Listing contenders alternate on the same tree.
+    walk.push_back(Seconds([&] { WalkRegistryTree(kWalkCurrentUser, tree.c_str(), kSubtree, records); }));
+    bare.push_back(Seconds([&] {
+      HKEY key;
+      RegOpenKeyExA(HKEY_CURRENT_USER, tree.c_str(), 0, KEY_READ, &key);
+      BareListing(key);
+      RegCloseKey(key);
+    }));
+    replayedWalk.push_back(Seconds([&] {
+      ReplayedWalk unused;
+      ReplayWalk(tree, unused, false);
+    }));
+    pumps.push_back(PumpSeconds(recordCount + static_cast<size_t>(keys)));
+    records.clear();
+    // Deletion contenders each get a fresh, identical tree.
+    planDelete.push_back(Seconds([&] { DeleteWalkedTree(kWalkCurrentUser, kDeleteCurrentUser, tree.c_str(), records); }));
+    BuildTree(tree, keys);
+    deleteTree.push_back(Seconds([&] { RegDeleteTreeA(HKEY_CURRENT_USER, tree.c_str()); }));
+    BuildTree(tree, keys);
+    ReplayedWalk plan;
+    ReplayWalk(tree, plan, true);
+    replay.push_back(Seconds([&] { ReplayPlanDeletion(tree, plan); }));
+    BuildTree(tree, keys);
+  }
+  RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
+  RegDeleteKeyA(HKEY_CURRENT_USER, kScratch);
+
+  SizeResult result{keys,           Median(walk),   Median(bare),        Median(planDelete),
+                    Median(deleteTree), Median(replay), Median(replayedWalk), Median(pumps)};
+  std::printf("N=%-6d records=%-7zu walk %8.3f s  bare listing %8.3f s  (x%.2f)\n", keys, recordCount,
+              result.walk, result.bareListing, result.walk / result.bareListing);
+  std::printf("         of which: the walker's own call sequence replayed %8.3f s, its message pump "
+              "alone %8.3f s\n",
+              result.replayedWalk, result.pumps);
+  std::printf("         plan deletion %8.3f s  replay %8.3f s  (x%.2f)  RegDeleteTreeA %8.3f s  (x%.2f)\n",
+              result.planDelete, result.replay, result.planDelete / result.replay, result.deleteTree,
+              result.planDelete / result.deleteTree);
+  std::printf("         walk peak memory %.1f MiB, record payload %.1f MiB  (x%.2f)\n",
+              (peak - before) / 1048576.0, payload / 1048576.0,
+              static_cast<double>(peak - before) / static_cast<double>(payload));
+  std::fflush(stdout);
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  std::vector<int> sizes;
+  for (int i = 2; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+  if (sizes.empty()) sizes = {1000, 10000, 50000};
+  std::printf("median of %d runs per contender, trees below HKCU\\%s\n", repetitions, kScratch);
+  std::vector<SizeResult> results;
+  for (int keys : sizes) results.push_back(MeasureSize(keys, repetitions));
+  if (results.size() > 1) {
+    const SizeResult& first = results.front();
+    const SizeResult& last = results.back();
+    const double growth = static_cast<double>(last.keys) / first.keys;
+    std::printf("growth N=%d -> N=%d (x%.0f keys): walk x%.1f, bare listing x%.1f, plan deletion x%.1f, "
+                "replay x%.1f, RegDeleteTreeA x%.1f\n",
+                first.keys, last.keys, growth, last.walk / first.walk, last.bareListing / first.bareListing,
+                last.planDelete / first.planDelete, last.replay / first.replay,
+                last.deleteTree / first.deleteTree);
+  }
+  return 0;
+}
