@@ -6,9 +6,5 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 bash "$root/scripts/setup.sh"
 build_varneth
-export VARNETH_WINEPREFIX="$root/build/wine/bench-prefix"
-rm -rf "$VARNETH_WINEPREFIX"
-make_prefix "$VARNETH_WINEPREFIX"
-WINEPREFIX="$VARNETH_WINEPREFIX" wineserver -p >/dev/null 2>&1 </dev/null
-trap 'WINEPREFIX="$VARNETH_WINEPREFIX" wineserver -k 2>/dev/null || true' EXIT
+use_fresh_prefix bench-prefix
 "$root/scripts/wine-run" "$root/build/mingw/varneth_bench.exe" "$@"

@@ -24,3 +24,17 @@ make_prefix() {
     wineboot -i >/dev/null 2>&1
   WINEPREFIX="$prefix" wineserver -w
 }
+
+# use_fresh_prefix NAME: makes build/wine/NAME anew, exports it for
+# scripts/wine-run, and keeps one wineserver running until the calling
+# script exits. Wine's service processes start with the first program and
+# outlive it; they are started here, away from any caller's output pipes,
+# which they would otherwise hold open.
+use_fresh_prefix() {
+  export VARNETH_WINEPREFIX="$root/build/wine/$1"
+  rm -rf "$VARNETH_WINEPREFIX"
+  make_prefix "$VARNETH_WINEPREFIX"
+  WINEPREFIX="$VARNETH_WINEPREFIX" wineserver -p >/dev/null 2>&1 </dev/null
+  "$root/scripts/wine-run" cmd /c exit >/dev/null 2>&1 </dev/null
+  trap 'WINEPREFIX="$VARNETH_WINEPREFIX" wineserver -k 2>/dev/null || true' EXIT
+}
