@@ -1,9 +1,9 @@
 #include "cleanup/registry_walker.h"
 
-#include <aclapi.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 

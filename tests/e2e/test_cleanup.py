@@ -17,7 +17,8 @@ MACHINE_CLASSES = r"HKEY_LOCAL_MACHINE\SOFTWARE\Classes"
 
 def association(ext, classes):
     """.reg text of a full association of `ext` naming `classes`."""
-    progids = "".join(f'"{name}"=hex(0):\n' for name in classes)
+    # In .reg text a backslash inside a quoted name is written twice.
+    progids = "".join(f'"{name.replace(chr(92), chr(92) * 2)}"=hex(0):\n' for name in classes)
     text = f"""[{FILE_EXTS}\\.{ext}\\OpenWithList]
 "a"="editor.exe"
 "MRUList"="a"

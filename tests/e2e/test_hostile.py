@@ -4,7 +4,7 @@ nothing outside the typed extension's own keys."""
 import unittest
 
 import wine_console as wc
-from test_cleanup import MACHINE_CLASSES, USER_CLASSES
+from test_cleanup import FILE_EXTS, MACHINE_CLASSES, USER_CLASSES, association, association_keys
 from test_dialogue import QUESTION, TURN
 
 CANARIES = [f"{MACHINE_CLASSES}\\VarnethHostileCanary\\shell",
@@ -44,6 +44,80 @@ class Hostile(wc.VarnethTestCase):
         result = wc.run_session(self.exe, [b"\\", b"n", b"a\\b", b"n", b"\\\\", b"y"])
         self.assert_survived(result, 3)
         self.assertIn(b"\r\r\na\\b" + QUESTION, result.stdout)
+
+    def test_registry_content_at_the_walkers_limits(self):
+        long_class = "VarnethLong" + "c" * 243                       # 254 characters
+        too_long = "d" * 255                                         # ends the list
+        progids = f"{FILE_EXTS}\\.vnthreg\\OpenWithProgids"
+        auto = f"{USER_CLASSES}\\vnthreg_auto_file"
+        data_255 = ",".join(["61"] * 254 + ["00"])                    # 255 bytes
+        data_256 = ",".join(["62"] * 255 + ["00"])                    # 256 bytes
+        text = association("vnthreg", ["VarnethHostile\\Nested"]) + f"""[{progids}]
+"\\\\VarnethLead"=hex(0):
+"\\\\\\\\"=hex(0):
+"{long_class}"=hex(0):
+"{too_long}"=hex(0):
+"VarnethAfterTooLong"=hex(0):
+
+[{MACHINE_CLASSES}\\VarnethHostile]
+@="the nested class's parent"
+
+[{MACHINE_CLASSES}\\VarnethLead\\shell]
+@="kept"
+
+[{MACHINE_CLASSES}\\{long_class}\\shell\\open]
+@="x"
+
+[{MACHINE_CLASSES}\\VarnethAfterTooLong\\shell]
+@="kept: listed after a name that ends the list"
+
+[{USER_CLASSES}\\.vnthreg]
+"fits"=hex:{data_255}
+"toolong"=hex:{data_256}
+
+[{auto}\\shell\\open\\command]
+"fits"=hex:{data_255}
+"toolong"=hex:{data_256}
+
+[{auto}\\{"k" * 254}]
+"v"="254-character key name"
+
+"""
+        machine = [f"{MACHINE_CLASSES}\\{name}" for name in
+                   ("VarnethHostile", "VarnethLead", long_class, "VarnethAfterTooLong")]
+        for key in association_keys("vnthreg", []) + machine:
+            wc.delete_key(key)
+            self.addCleanup(wc.delete_key, key)
+        wc.import_reg(text)
+        self.assertTrue(wc.key_exists(f"{auto}\\{'k' * 254}"))
+
+        result = wc.run_session(self.exe, [b"vnthreg", b"y"])
+        self.assert_survived(result, 1)
+        self.assert_gone([f"{MACHINE_CLASSES}\\VarnethHostile\\Nested",
+                          f"{MACHINE_CLASSES}\\{long_class}",
+                          f"{USER_CLASSES}\\.vnthreg", auto])
+        self.assert_kept([f"{MACHINE_CLASSES}\\VarnethHostile",
+                          f"{MACHINE_CLASSES}\\VarnethLead\\shell",
+                          f"{MACHINE_CLASSES}\\VarnethAfterTooLong\\shell",
+                          f"{MACHINE_CLASSES}\\txtfile"])
+
+    def test_a_255_character_subkey_name_ends_the_listing_and_keeps_its_parents(self):
+        auto = f"{USER_CLASSES}\\vnthkey_auto_file"
+        wc.delete_key(auto)
+        self.addCleanup(wc.delete_key, auto)
+        wc.import_reg(f'[{auto}\\{"k" * 255}]\n"v"="x"\n\n[{auto}\\shell]\n@="x"\n\n')
+        self.assert_survived(wc.run_session(self.exe, [b"vnthkey", b"y"]), 1)
+        # The subkey cannot be listed, so neither it nor the class above it
+        # can be deleted.
+        self.assert_kept([f"{auto}\\{'k' * 255}"])
+
+    def assert_gone(self, keys):
+        for key in keys:
+            self.assertFalse(wc.key_exists(key), key)
+
+    def assert_kept(self, keys):
+        for key in keys:
+            self.assertTrue(wc.key_exists(key), key)
 
 
 if __name__ == "__main__":

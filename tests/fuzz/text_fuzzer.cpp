@@ -3,6 +3,7 @@
 // the sanitizers) no read past a text's end and no leak.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
