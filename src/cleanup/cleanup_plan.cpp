@@ -81,15 +81,15 @@ void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName) {
   RegistryRecordList classList;
   RegistryRecordList records;
 
-  // A1, A2: the machine-wide classes the user's OpenWithProgids names, read
-  // in full before anything of that list is deleted.
+  // First the machine-wide classes that the user's OpenWithProgids names:
+  // the list is read in full before anything of it is deleted.
   Walk(kUsers, ClassListPath(sidText, extension), classList);
   for (const RegistryKeyRecord& entry : classList) {
     if (!NamesAClassKey(entry.value.name)) continue;
     DeleteTree(kLocalMachine, ConcatTexts({kMachineClassesPrefix, entry.value.name}), records);
   }
 
-  // B1: the list's values; B2: the user's Explorer record, by a SID text
+  // Then the list's values, and the user's Explorer record by a SID text
   // obtained anew.
   Walk(kUsers, ClassListPath(sidText, extension), records);
   for (const RegistryKeyRecord& record : records) Delete(kUsers, ItemPath(record));
@@ -97,13 +97,13 @@ void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName) {
   const Text freshSidText = GetAccountSidText(accountName);
   Delete(kUsers, ConcatTexts({freshSidText, kSeparator, kExplorerPrefix, extension}));
 
-  // C1-C3: the user's own keys; C4: the RecentDocs entry, which is not walked.
+  // The user's own keys, and the RecentDocs entry, which is not walked.
   DeleteTree(kCurrentUser, ConcatTexts({kExplorerPrefix, extension}), records);
   DeleteTree(kCurrentUser, ConcatTexts({kUserClassesPrefix, kDot, extension}), records);
   DeleteTree(kCurrentUser, ConcatTexts({kUserClassesPrefix, extension, kAutoClassSuffix}), records);
   Delete(kCurrentUser, ConcatTexts({kRecentDocsPrefix, extension}));
 
-  // D1: sent every time, also when nothing was found.
+  // Sent every time, also when nothing was found.
   if (g_observer != nullptr) g_observer("notify", 0, "");
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
