@@ -45,6 +45,13 @@ class CleanupPlanCalls : public ::testing::Test {
     account_ = name;
     sid_ = GetAccountSidText(name).Bytes();
     ASSERT_FALSE(sid_.empty());
+    HKEY probe;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kClass.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &probe, nullptr) != ERROR_SUCCESS) {
+      GTEST_SKIP() << "needs the right to write below HKEY_LOCAL_MACHINE (run as administrator)";
+    }
+    RegCloseKey(probe);
+    RemoveTree(HKEY_LOCAL_MACHINE, kClass);
   }
   void TearDown() override {
     SetCleanupPlanObserver(nullptr);
