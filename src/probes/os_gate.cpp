@@ -9,9 +9,11 @@
 
 namespace varneth {
 
+static_assert(sizeof(OSVERSIONINFOA) == 148, "the version record is 148 bytes");
+
 void CheckOperatingSystem() {
   OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;  // 148 bytes
+  version.dwOSVersionInfoSize = sizeof version;
   // The result is not examined: a record the call did not fill reads as
   // major version 0 and is refused.
   BoundGetVersionExA(&version);
