@@ -88,13 +88,6 @@ class Cleanup(wc.VarnethTestCase):
                             for ext in extensions)
         self.assert_bytes(result.stdout, expected)
 
-    def assert_gone(self, keys):
-        for key in keys:
-            self.assertFalse(wc.key_exists(key), key)
-
-    def assert_kept(self, keys):
-        for key in keys:
-            self.assertTrue(wc.key_exists(key), key)
 
     def test_a_full_association_goes_in_one_run_and_nothing_else(self):
         classes = ["VarnethFull.Doc", "VarnethFull.Alt"]

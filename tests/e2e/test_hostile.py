@@ -119,13 +119,6 @@ class Hostile(wc.VarnethTestCase):
         # can be deleted.
         self.assert_kept([f"{auto}\\{'k' * 255}"])
 
-    def assert_gone(self, keys):
-        for key in keys:
-            self.assertFalse(wc.key_exists(key), key)
-
-    def assert_kept(self, keys):
-        for key in keys:
-            self.assertTrue(wc.key_exists(key), key)
 
 
 if __name__ == "__main__":

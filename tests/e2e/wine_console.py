@@ -159,3 +159,11 @@ class VarnethTestCase(unittest.TestCase):
 
     def assert_bytes(self, actual: bytes, expected: bytes):
         self.assertEqual(actual, expected, f"\nactual:   {actual!r}\nexpected: {expected!r}")
+
+    def assert_gone(self, keys):
+        for key in keys:
+            self.assertFalse(key_exists(key), key)
+
+    def assert_kept(self, keys):
+        for key in keys:
+            self.assertTrue(key_exists(key), key)
