@@ -36,6 +36,11 @@ bool IsRefusedExtension(TextRef extension) {
   // Dots and letter case do not change which extension the cleanup handles.
   const Text folded = ToLowerCase(RemoveDots(extension));
   if (CompareText(folded, "") == 0) return true;
+  // Nor do backslashes alone name one: the registry reads a doubled backslash
+  // as one, so the cleanup's paths would reach the keys of the empty extension.
+  const Text withoutBackslashes =
+      ReplaceText(folded, "\\", std::nullopt, std::nullopt, std::nullopt, true);
+  if (CompareText(withoutBackslashes, "") == 0) return true;
   for (const char* name : kRefusedNames) {
     if (CompareText(folded, name) == 0) return true;
   }

@@ -8,7 +8,8 @@ namespace varneth {
 // True when an input, after space removal, is refused without a word: the
 // lone line feed, the empty text, and any spelling that names no extension or
 // the program and batch extensions once dots are removed and A to Z are
-// folded ("", "exe", "bat", "cmd": so ".exe", "EXE", "e.x.e" and "..." too).
+// folded ("", "exe", "bat", "cmd": so ".exe", "EXE", "e.x.e" and "..." too),
+// and one made of backslashes (and dots) alone.
 bool IsRefusedExtension(TextRef extension);
 
 // One turn of the dialogue: banner, prompt, one extension, the cleanup and the

@@ -41,9 +41,11 @@ class Hostile(wc.VarnethTestCase):
         self.assert_survived(wc.run_session(self.exe, typed), 5)
 
     def test_backslashes_in_the_extension(self):
-        result = wc.run_session(self.exe, [b"\\", b"n", b"a\\b", b"n", b"\\\\", b"y"])
-        self.assert_survived(result, 3)
-        self.assertIn(b"\r\r\na\\b" + QUESTION, result.stdout)
+        # Backslashes alone name no extension and are refused; "a\b" is used
+        # as it stands, one level deeper in every path.
+        result = wc.run_session(self.exe, [b"\\", b"\\\\", b".\\.", b"a\\b", b"y"])
+        self.assert_survived(result, 1)
+        self.assert_bytes(result.stdout, TURN * 4 + b"\r\r\na\\b" + QUESTION)
 
     def test_registry_content_at_the_walkers_limits(self):
         long_class = "VarnethLong" + "c" * 243                       # 254 characters

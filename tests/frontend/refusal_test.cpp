@@ -18,11 +18,13 @@ TEST(IsRefusedExtension, RefusesWhatNamesNoExtension) {
   EXPECT_TRUE(IsRefusedExtension("\n"));
   EXPECT_TRUE(IsRefusedExtension("."));
   EXPECT_TRUE(IsRefusedExtension("..."));
+  EXPECT_TRUE(IsRefusedExtension("\\"));
+  EXPECT_TRUE(IsRefusedExtension(".\\\\."));
 }
 
 TEST(IsRefusedExtension, AcceptsEverythingElse) {
   for (const char* name : {"txt", ".txt", "tar.gz", "exe2", "exex", "ex", "\xA3\xC5" "xe",
-                           "e\xA3\xD8" "e", "\r\n", "\n\n", "a\\b", "\\", "bat\\"}) {
+                           "e\xA3\xD8" "e", "\r\n", "\n\n", "a\\b", "\\txt", "bat\\", "\x81\x5C"}) {
     EXPECT_FALSE(IsRefusedExtension(name)) << name;
   }
 }
