@@ -35,6 +35,29 @@ const std::string kRecord =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + kExtension;
 const std::string kClass = "SOFTWARE\\Classes\\VarnethPlanClass";
 
+// Runs the plan and gives back its registry calls in order.
+std::vector<std::string> PlanCalls(const char* sidText, const char* accountName) {
+  g_calls.clear();
+  SetCleanupPlanObserver(RecordCall);
+  CleanExtension(kExtension.c_str(), sidText, accountName);
+  SetCleanupPlanObserver(nullptr);
+  return g_calls;
+}
+
+// The plan's last calls, the same whatever the registry holds: the user's
+// extension and automatic class keys, RecentDocs, the notification.
+void AppendClosingCalls(std::vector<std::string>& calls) {
+  const std::vector<std::string> closing = {
+      "walk 2 Software\\Classes\\." + kExtension,
+      "delete 3 Software\\Classes\\." + kExtension,
+      "walk 2 Software\\Classes\\" + kExtension + "_auto_file",
+      "delete 3 Software\\Classes\\" + kExtension + "_auto_file",
+      "delete 3 Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs\\." + kExtension,
+      "notify 0 ",
+  };
+  calls.insert(calls.end(), closing.begin(), closing.end());
+}
+
 class CleanupPlanCalls : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -72,13 +95,10 @@ TEST_F(CleanupPlanCalls, FollowTheFixedOrder) {
   AddString(HKEY_LOCAL_MACHINE, kClass + "\\shell", "v", "x");
   AddKey(HKEY_LOCAL_MACHINE, kClass + "\\shell\\open");
 
-  g_calls.clear();
-  SetCleanupPlanObserver(RecordCall);
-  CleanExtension(kExtension.c_str(), sid_.c_str(), account_.c_str());
-  SetCleanupPlanObserver(nullptr);
+  const std::vector<std::string> calls = PlanCalls(sid_.c_str(), account_.c_str());
 
   const std::string users = sid_ + "\\" + list;
-  const std::vector<std::string> expected = {
+  std::vector<std::string> expected = {
       "walk 4 " + users,
       // The default value's empty name is passed over; the class is walked
       // and deleted, each item forward with a key backward, then the class.
@@ -101,38 +121,25 @@ TEST_F(CleanupPlanCalls, FollowTheFixedOrder) {
       "delete 3 " + kRecord + "\\OpenWithProgids\\",
       "delete 3 " + kRecord + "\\OpenWithProgids",
       "delete 3 " + kRecord,
-      "walk 2 Software\\Classes\\." + kExtension,
-      "delete 3 Software\\Classes\\." + kExtension,
-      "walk 2 Software\\Classes\\" + kExtension + "_auto_file",
-      "delete 3 Software\\Classes\\" + kExtension + "_auto_file",
-      "delete 3 Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs\\." + kExtension,
-      "notify 0 ",
   };
-  EXPECT_EQ(g_calls, expected);
+  AppendClosingCalls(expected);
+  EXPECT_EQ(calls, expected);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClass));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRecord));
 }
 
 TEST_F(CleanupPlanCalls, AnEmptySidTextStillRunsEveryStep) {
-  g_calls.clear();
-  SetCleanupPlanObserver(RecordCall);
-  CleanExtension(kExtension.c_str(), "", "varneth-no-such-account-4711");
-  SetCleanupPlanObserver(nullptr);
-  const std::vector<std::string> expected = {
+  const std::vector<std::string> calls = PlanCalls("", "varneth-no-such-account-4711");
+  std::vector<std::string> expected = {
       "walk 4 \\" + kRecord + "\\OpenWithProgids",
       "walk 4 \\" + kRecord + "\\OpenWithProgids",
       "sid 0 varneth-no-such-account-4711",
       "delete 5 \\" + kRecord,
       "walk 2 " + kRecord,
       "delete 3 " + kRecord,
-      "walk 2 Software\\Classes\\." + kExtension,
-      "delete 3 Software\\Classes\\." + kExtension,
-      "walk 2 Software\\Classes\\" + kExtension + "_auto_file",
-      "delete 3 Software\\Classes\\" + kExtension + "_auto_file",
-      "delete 3 Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs\\." + kExtension,
-      "notify 0 ",
   };
-  EXPECT_EQ(g_calls, expected);
+  AppendClosingCalls(expected);
+  EXPECT_EQ(calls, expected);
 }
 
 }  // namespace
