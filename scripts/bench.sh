@@ -7,4 +7,4 @@ source "$(dirname "$0")/common.sh"
 bash "$root/scripts/setup.sh"
 build_varneth
 use_fresh_prefix bench-prefix
-"$root/scripts/wine-run" "$root/build/mingw/varneth_bench.exe" "$@"
+"$root/scripts/wine-run" "$build_dir/varneth_bench.exe" "$@"

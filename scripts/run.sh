@@ -7,4 +7,4 @@ bash "$root/scripts/setup.sh"
 build_varneth
 export VARNETH_WINEPREFIX="$root/build/wine/prefix"
 [ -f "$VARNETH_WINEPREFIX/system.reg" ] || make_prefix "$VARNETH_WINEPREFIX"
-exec "$root/scripts/wine-run" "$root/build/mingw/varneth.exe"
+exec "$root/scripts/wine-run" "$build_dir/varneth.exe"

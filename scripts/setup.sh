@@ -3,6 +3,8 @@
 # cross-compiler, 32-bit Wine, GoogleTest's sources, the zh_CN.UTF-8 locale
 # (so Wine's ANSI and console code page is 936), and clang for the sanitizer
 # and fuzzing checks. Quiet and quick when everything is already there.
+# Where the host runs no 32-bit programs, also the x86-64 cross-compiler and
+# Wine's 64-bit loader.
 set -euo pipefail
 
 need=()
@@ -27,6 +29,22 @@ if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -qq >/dev/null
   $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+# Hosts whose kernel runs no 32-bit programs test the x86-64 build with
+# Wine's 64-bit loader (scripts/common.sh).
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  need=()
+  command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
+  [ -x /usr/lib/wine/wine64 ] || need+=(wine64)
+  if [ ${#need[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "setup: no 32-bit programs run here; installing ${need[*]}" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq >/dev/null
+    $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  fi
 fi
 
 if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then

@@ -6,4 +6,4 @@ source "$(dirname "$0")/common.sh"
 bash "$root/scripts/setup.sh"
 build_varneth
 use_fresh_prefix test-prefix
-ctest --preset mingw "$@"
+ctest --preset "$preset" "$@"

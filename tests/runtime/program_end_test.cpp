@@ -75,7 +75,8 @@ TEST(AllocateBlockDeathTest, ExhaustedHeapShowsOutOfMemoryAndExitsWithZero) {
   SetErrorBoxObserver(PrintBoxInHex);
   EXPECT_EXIT(
       {
-        AllocateBlock(0x7F000000);
+        // More than any address space holds, 32-bit or 64-bit.
+        AllocateBlock(static_cast<std::size_t>(-1) - 0xFFFF);
         std::fprintf(stderr, "allocation returned");
       },
       testing::ExitedWithCode(0), ExpectedBox("error", texts::kOutOfMemory));

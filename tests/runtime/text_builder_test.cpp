@@ -76,8 +76,12 @@ TEST(TextBuilder, NothingHappensForEmptyAppendsOrRefusedRoom) {
   EXPECT_EQ(builder.Data(), nullptr);
   EXPECT_EQ(builder.Used(), 0);
   builder.Append("ab", 2);
-  builder.Append(nullptr, 0x7F000000);  // the heap cannot give 2 GiB: bytes dropped
-  EXPECT_EQ(builder.Used(), 2);
+  // A 32-bit process's heap cannot give 2 GiB: the bytes are dropped. A
+  // 64-bit one (the test build on hosts without 32-bit support) can.
+  if (sizeof(void*) == 4) {
+    builder.Append(nullptr, 0x7F000000);
+    EXPECT_EQ(builder.Used(), 2);
+  }
   EXPECT_EQ(std::string(builder.Data(), 2), "ab");
 }
 
