@@ -14,7 +14,41 @@ namespace {
 
 constexpr DWORD kInputBufferSize = 2048;
 
+// The console behind a C stream, or nullptr when the stream is redirected to
+// a file, a pipe or a device.
+HANDLE ConsoleBehind(FILE* stream) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
+    return nullptr;
+  }
+  return handle;
+}
+
+// WriteConsoleA shows the bytes in the console's own code page, unconverted;
+// the C runtime's formatted output would convert each byte on its own first.
+void WriteToConsole(HANDLE console, TextRef text) {
+  const char* bytes = text.Bytes();
+  std::int32_t left = TextLength(text);
+  while (left > 0) {
+    const std::int32_t piece = ConsoleWritePiece(bytes, left);
+    DWORD written = 0;
+    if (!WriteConsoleA(console, bytes, static_cast<DWORD>(piece), &written, nullptr) ||
+        written == 0) {
+      return;
+    }
+    bytes += written;
+    left -= static_cast<std::int32_t>(written);
+  }
+}
+
 void WriteTexts(FILE* stream, std::initializer_list<TextRef> texts) {
+  if (HANDLE console = ConsoleBehind(stream)) {
+    // What the stream still holds goes first, so everything keeps its order.
+    std::fflush(stream);
+    for (TextRef text : texts) WriteToConsole(console, text);
+    return;
+  }
   for (TextRef text : texts) {
     if (text.Bytes()[0] != '\0') std::fprintf(stream, "%s", text.Bytes());
   }
@@ -22,6 +56,17 @@ void WriteTexts(FILE* stream, std::initializer_list<TextRef> texts) {
 }
 
 }  // namespace
+
+std::int32_t ConsoleWritePiece(const char* bytes, std::int32_t count) {
+  std::int32_t taken = 0;
+  while (taken < count) {
+    const std::int32_t step =
+        (IsLeadByte(static_cast<unsigned char>(bytes[taken])) && taken + 1 < count) ? 2 : 1;
+    if (taken + step > kConsoleWriteLimit) break;
+    taken += step;
+  }
+  return taken;
+}
 
 void ConsoleWriteText(std::initializer_list<TextRef> texts) { WriteTexts(stdout, texts); }
 

@@ -13,13 +13,22 @@ namespace varneth {
 // selects standard output.
 inline constexpr std::int32_t kStandardError = 2;
 
-// Writes the texts in order through the C runtime's buffered stream in text
-// mode, so each LF reaches a file as CR LF. Texts are never used as a format.
-// On a console what one call wrote is flushed before it returns, so a prompt
-// is visible before the next read waits; redirected output stays buffered
-// until the program ends.
+// Writes the texts in order, never using one as a format. On a console each
+// text's bytes go to it whole with WriteConsoleA, unconverted, so code page
+// 936 texts read right (the C runtime's formatted output converts byte by
+// byte there). Redirected, they go through the C runtime's buffered stream in
+// text mode, so each LF reaches a file as CR LF, and stay buffered until the
+// program ends (or a console write flushes them first).
 void ConsoleWriteText(std::initializer_list<TextRef> texts);
 void ConsoleWriteText(std::int32_t direction, std::initializer_list<TextRef> texts);
+
+// Older consoles refuse a single write of more than about 64 KiB, so a text
+// goes to the console in pieces of at most this many bytes.
+inline constexpr std::int32_t kConsoleWriteLimit = 8192;
+
+// How many of the first `count` bytes make one console write: whole
+// characters only, a two-byte character never split between two writes.
+std::int32_t ConsoleWritePiece(const char* bytes, std::int32_t count);
 
 // Reads one line of at most 2048 bytes from the console input with
 // ReadConsoleA, in the console's own line mode. With echo, the bytes read are

@@ -37,15 +37,19 @@ class Result:
         self.screen = screen
 
 
-def run_session(exe, lines, *, wait_exit=True, timeout=30.0, settle=1.5):
+def run_session(exe, lines, *, wait_exit=True, timeout=30.0, settle=1.5, on_screen=False,
+                args=(), env=None):
     """Runs the program, types each of `lines` (bytes, without line end) and
     gives back what it wrote to standard output. With wait_exit the program
     must end by itself; otherwise it is stopped `settle` seconds after the
-    last line (it is then waiting at a prompt)."""
+    last line (it is then waiting at a prompt). With on_screen, standard
+    output is the terminal too, as for a person: then only `screen` holds
+    what it wrote, as the terminal received it."""
     master, slave = pty.openpty()
     with tempfile.TemporaryFile() as out:
-        proc = subprocess.Popen([str(WINE_RUN), str(exe)], stdin=slave, stdout=out,
-                                stderr=subprocess.DEVNULL, env=wine_env(), close_fds=True)
+        proc = subprocess.Popen([str(WINE_RUN), str(exe), *args], stdin=slave,
+                                stdout=slave if on_screen else out,
+                                stderr=subprocess.DEVNULL, env=env or wine_env(), close_fds=True)
         os.close(slave)
         screen = bytearray()
         done = threading.Event()

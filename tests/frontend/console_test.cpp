@@ -71,6 +71,20 @@ TEST(ConsoleWriteTextDeathTest, OnlyEmptyTextsWriteNothing) {
   EXPECT_EQ(out, "");
 }
 
+TEST(ConsoleWritePiece, TakesWholeCharactersUpToTheLimit) {
+  std::string text(kConsoleWriteLimit + 10, 'a');
+  EXPECT_EQ(ConsoleWritePiece(text.data(), 5), 5);
+  EXPECT_EQ(ConsoleWritePiece(text.data(), static_cast<std::int32_t>(text.size())),
+            kConsoleWriteLimit);
+  // A two-byte character across the limit waits for the next write.
+  text[kConsoleWriteLimit - 1] = '\xB9';
+  text[kConsoleWriteLimit] = '\xD8';
+  EXPECT_EQ(ConsoleWritePiece(text.data(), static_cast<std::int32_t>(text.size())),
+            kConsoleWriteLimit - 1);
+  // A lead byte that ends the text is written alone.
+  EXPECT_EQ(ConsoleWritePiece("ab\xB9", 3), 3);
+}
+
 std::string Cut(std::string bytes, int count) {
   CutLineEnd(bytes.data(), count);
   return bytes.c_str();
