@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "cleanup/plan_paths.h"
 #include "cleanup/registry_delete.h"
 #include "cleanup/registry_walker.h"
 #include "runtime/text.h"
@@ -25,12 +26,6 @@ void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName);
 // walker's and the deletion's numbering.
 void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef startPath,
                       RegistryRecordList& records);
-
-// True when a class name from OpenWithProgids names a key strictly below
-// SOFTWARE\Classes\: not empty, not beginning with "\", and not made of
-// backslashes and spaces alone. Any other name would make the plan empty the
-// whole machine-wide class store.
-bool NamesAClassKey(TextRef className);
 
 // Tests follow the plan's registry calls through this observer: "walk" and
 // "delete" with their root codes and paths, "sid" and "notify".

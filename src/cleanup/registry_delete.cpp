@@ -22,22 +22,32 @@ HKEY DeleteRootKey(DeleteRootCode code) {
 
 }  // namespace
 
+ItemPathParts SplitItemPath(TextRef path) {
+  ItemPathParts parts;
+  const char* bytes = path.Bytes();
+  const char* separator = std::strrchr(bytes, '\\');
+  if (separator == nullptr) {
+    parts.keyPath = CopyText(path);
+    return parts;
+  }
+  parts.keyPath = TextFromBytes(bytes, static_cast<std::int32_t>(separator - bytes));
+  parts.valueName = CopyText(separator + 1);
+  parts.hasValueName = true;
+  return parts;
+}
+
 bool DeleteRegistryItem(DeleteRootCode rootCode, TextRef path) {
   const HKEY root = DeleteRootKey(rootCode);
   if (root == nullptr || TextLength(path) == 0) return false;
 
-  Text keyPath = CopyText(path);
-  const char* valueName = nullptr;  // null: the key's default value
-  if (char* separator = std::strrchr(keyPath.Data(), '\\')) {
-    *separator = '\0';
-    valueName = separator + 1;
-  }
+  const ItemPathParts item = SplitItemPath(path);
   {
     // Full access, as the key is opened to delete from it; no lesser access
     // is tried when this is refused.
     RegistryKey key;
-    if (RegOpenKeyExA(root, keyPath.Bytes(), 0, KEY_ALL_ACCESS, key.Put()) == ERROR_SUCCESS &&
-        RegDeleteValueA(key.Get(), valueName) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, item.keyPath.Bytes(), 0, KEY_ALL_ACCESS, key.Put()) == ERROR_SUCCESS &&
+        RegDeleteValueA(key.Get(), item.hasValueName ? item.valueName.Bytes() : nullptr) ==
+            ERROR_SUCCESS) {
       return true;
     }
   }

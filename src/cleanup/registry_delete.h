@@ -12,6 +12,17 @@ namespace varneth {
 // 4 HKEY_LOCAL_MACHINE, 5 HKEY_USERS; any other code names no root.
 using DeleteRootCode = std::int32_t;
 
+// An item path read as "key path\value name": split at its last 0x5C byte,
+// a byte search, so the trail byte of a two-byte character counts. A path
+// without one is a key directly under the root and names its default value
+// (hasValueName false); a path ending in "\" names it too (an empty name).
+struct ItemPathParts {
+  Text keyPath;
+  Text valueName;
+  bool hasValueName = false;
+};
+ItemPathParts SplitItemPath(TextRef path);
+
 // Reads the path as "key path\value name", split at its last 0x5C byte (a
 // byte search: the trail byte of a two-byte character counts), and deletes
 // that value; a path ending in "\" names the key's default value, and one

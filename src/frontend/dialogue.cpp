@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
-#include "cleanup/cleanup_plan.h"
+#include "cleanup/extension_cleanup.h"
 #include "frontend/console.h"
+#include "frontend/outcome_texts.h"
 #include "probes/account_sid.h"
 #include "probes/os_gate.h"
+#include "probes/process_token.h"
 #include "runtime/program_end.h"
 #include "runtime/program_texts.h"
 
@@ -22,6 +24,31 @@ constexpr const char* kRefusedNames[] = {"exe", "bat", "cmd"};
 // The extension as the cleanup sees it: every "." removed.
 Text RemoveDots(TextRef text) {
   return ReplaceText(text, ".", std::nullopt, std::nullopt, std::nullopt, true);
+}
+
+// The confirmation line, after what the user must know first: the keys that
+// stayed, or the backup that could not be written. When everything is gone
+// (or nothing was there) only the confirmation is written, as it always was.
+void WriteOutcome(TextRef extension, const CleanupOutcome& outcome) {
+  const char* verdict = nullptr;
+  if (outcome.result == CleanupResult::kBackupFailed) {
+    ConsoleWriteText({ConcatTexts({texts::kLineEnd, BackupFailureLine(outcome), texts::kLineEnd})});
+    verdict = texts::kAssociationNotRemoved;
+  } else if (outcome.result == CleanupResult::kPartlyRemoved) {
+    ConsoleWriteText({texts::kLineEnd, texts::kKeysStayedHeading, texts::kLineEnd});
+    for (const TargetFate& fate : outcome.targets) {
+      if (fate.stayed) ConsoleWriteText({ConcatTexts({TargetDisplayName(fate.target), texts::kLineEnd})});
+    }
+    if (ShouldSuggestAdministrator(outcome, IsProcessElevated())) {
+      ConsoleWriteText({texts::kRunAsAdministrator, texts::kLineEnd});
+    }
+    verdict = texts::kAssociationPartlyRemoved;
+  }
+  if (verdict == nullptr) {
+    ConsoleWriteText({ConcatTexts({texts::kLineEnd, extension, texts::kExitQuestion})});
+  } else {
+    ConsoleWriteText({ConcatTexts({texts::kLineEnd, extension, verdict, texts::kExitAsk})});
+  }
 }
 
 }  // namespace
@@ -54,9 +81,8 @@ void RunDialogueTurn(TextRef sidText, TextRef accountName) {
   if (IsRefusedExtension(extension)) return;
   extension = RemoveDots(extension);
 
-  CleanExtension(extension, sidText, accountName);
-
-  ConsoleWriteText({ConcatTexts({texts::kLineEnd, extension, texts::kExitQuestion})});
+  const CleanupOutcome outcome = RunExtensionCleanup({extension, sidText, accountName, {}, false});
+  WriteOutcome(extension, outcome);
   const Text answer = ConsoleReadLine(true);
   if (CompareText(ToLowerCase(answer), CharText(kExitLetter)) == 0) EndProgram(0);
 }

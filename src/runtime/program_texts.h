@@ -17,6 +17,36 @@ inline constexpr char kPrompt[] =
 inline constexpr char kExitQuestion[] =
     " \xB9\xD8\xC1\xAA\xD2\xD1\xC9\xBE\xB3\xFD\xA3\xAC\xCA\xC7\xB7\xF1\xCD\xCB\xB3\xF6 (Y/N)";
 inline constexpr char kLineEnd[] = "\r\n";
+// The question's own part, which every outcome's confirmation ends with.
+// "，是否退出 (Y/N)"
+inline constexpr char kExitAsk[] = "\xA3\xAC\xCA\xC7\xB7\xF1\xCD\xCB\xB3\xF6 (Y/N)";
+
+// What the cleanup achieved, where it is not all of it.
+// " 关联仅部分删除"
+inline constexpr char kAssociationPartlyRemoved[] =
+    " \xB9\xD8\xC1\xAA\xBD\xF6\xB2\xBF\xB7\xD6\xC9\xBE\xB3\xFD";
+// " 关联未删除"
+inline constexpr char kAssociationNotRemoved[] = " \xB9\xD8\xC1\xAA\xCE\xB4\xC9\xBE\xB3\xFD";
+// "下列注册表项未能删除："
+inline constexpr char kKeysStayedHeading[] =
+    "\xCF\xC2\xC1\xD0\xD7\xA2\xB2\xE1\xB1\xED\xCF\xEE\xCE\xB4\xC4\xDC\xC9\xBE\xB3\xFD\xA3\xBA";
+// "以管理员身份运行 Varneth 即可删除 HKEY_LOCAL_MACHINE 下的项。"
+inline constexpr char kRunAsAdministrator[] =
+    "\xD2\xD4\xB9\xDC\xC0\xED\xD4\xB1\xC9\xED\xB7\xDD\xD4\xCB\xD0\xD0 Varneth "
+    "\xBC\xB4\xBF\xC9\xC9\xBE\xB3\xFD HKEY_LOCAL_MACHINE \xCF\xC2\xB5\xC4\xCF\xEE\xA1\xA3";
+// "无法写入备份文件 " <file> "：" <the system's reason> "，未删除任何内容。"
+inline constexpr char kBackupFailedLead[] =
+    "\xCE\xDE\xB7\xA8\xD0\xB4\xC8\xEB\xB1\xB8\xB7\xDD\xCE\xC4\xBC\xFE ";
+inline constexpr char kReasonLead[] = "\xA3\xBA";
+inline constexpr char kNothingDeleted[] =
+    "\xA3\xAC\xCE\xB4\xC9\xBE\xB3\xFD\xC8\xCE\xBA\xCE\xC4\xDA\xC8\xDD\xA1\xA3";
+// The reason when a name holds a line break: "有键名或值名含换行符，备份文件无法记录"
+inline constexpr char kNameWithLineBreak[] =
+    "\xD3\xD0\xBC\xFC\xC3\xFB\xBB\xF2\xD6\xB5\xC3\xFB\xBA\xAC\xBB\xBB\xD0\xD0\xB7\xFB\xA3\xAC"
+    "\xB1\xB8\xB7\xDD\xCE\xC4\xBC\xFE\xCE\xDE\xB7\xA8\xBC\xC7\xC2\xBC";
+// A value target, after its key's path: " 中的值 " <name>, or " 中的默认值".
+inline constexpr char kValueOfKey[] = " \xD6\xD0\xB5\xC4\xD6\xB5 ";
+inline constexpr char kDefaultValueOfKey[] = " \xD6\xD0\xB5\xC4\xC4\xAC\xC8\xCF\xD6\xB5";
 
 // The refusal on systems older than NT 6.
 // "\r\n NT 5.x 不需要使用本程序，本程序只支持 NT 6.x 及以上系统"

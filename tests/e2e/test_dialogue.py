@@ -9,10 +9,21 @@ import wine_console as wc
 TURN = (b"Varneth 1.0 By https://varneth.example.org\r\r\n\r\r\n"
         + "请输入待取消或删除关联的扩展名: ".encode("cp936"))
 QUESTION = " 关联已删除，是否退出 (Y/N)".encode("cp936")
+EXIT_ASK = "，是否退出 (Y/N)".encode("cp936")
+STAYED = "下列注册表项未能删除：".encode("cp936")
+PARTLY = " 关联仅部分删除".encode("cp936")
+NOT_REMOVED = " 关联未删除".encode("cp936")
 
 
 def confirmation(extension: bytes) -> bytes:
     return b"\r\r\n" + extension + QUESTION
+
+
+def partly_removed(extension: bytes, stayed) -> bytes:
+    """The report of keys that stayed (full paths, str) and the confirmation
+    that follows it, as a redirected standard output receives them."""
+    lines = b"".join(key.encode("cp936") + b"\r\r\n" for key in stayed)
+    return b"\r\r\n" + STAYED + b"\r\r\n" + lines + b"\r\r\n" + extension + PARTLY + EXIT_ASK
 
 
 class Dialogue(wc.VarnethTestCase):

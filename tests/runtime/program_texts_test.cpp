@@ -34,6 +34,26 @@ TEST(ProgramTexts, AreTheCodePage936FormOfTheirReadableText) {
             ToCodePage936("无法定位DLL文件:\"%s\"当中的\"%s\"函数."));
 }
 
+TEST(ProgramTexts, OutcomeTextsAreTheCodePage936FormOfTheirReadableText) {
+  EXPECT_EQ(texts::kExitAsk, ToCodePage936("，是否退出 (Y/N)"));
+  EXPECT_EQ(texts::kAssociationPartlyRemoved, ToCodePage936(" 关联仅部分删除"));
+  EXPECT_EQ(texts::kAssociationNotRemoved, ToCodePage936(" 关联未删除"));
+  EXPECT_EQ(texts::kKeysStayedHeading, ToCodePage936("下列注册表项未能删除："));
+  EXPECT_EQ(texts::kRunAsAdministrator,
+            ToCodePage936("以管理员身份运行 Varneth 即可删除 HKEY_LOCAL_MACHINE 下的项。"));
+  EXPECT_EQ(texts::kBackupFailedLead, ToCodePage936("无法写入备份文件 "));
+  EXPECT_EQ(texts::kReasonLead, ToCodePage936("："));
+  EXPECT_EQ(texts::kNothingDeleted, ToCodePage936("，未删除任何内容。"));
+  EXPECT_EQ(texts::kNameWithLineBreak, ToCodePage936("有键名或值名含换行符，备份文件无法记录"));
+  EXPECT_EQ(texts::kValueOfKey, ToCodePage936(" 中的值 "));
+  EXPECT_EQ(texts::kDefaultValueOfKey, ToCodePage936(" 中的默认值"));
+}
+
+TEST(ProgramTexts, EveryConfirmationEndsWithTheSameQuestion) {
+  const std::string success = texts::kExitQuestion;
+  EXPECT_EQ(success, std::string(" \xB9\xD8\xC1\xAA\xD2\xD1\xC9\xBE\xB3\xFD") + texts::kExitAsk);
+}
+
 TEST(ProgramTexts, FullWidthCommaIsA3AC) {
   const std::string question = texts::kExitQuestion;
   EXPECT_NE(question.find("\xA3\xAC"), std::string::npos);

@@ -1,0 +1,171 @@
+#include "cleanup/backup_file.h"
+
+// After windows.h, which they rely on.
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include <string>
+#include <string_view>
+
+#include "runtime/wide_text.h"
+
+namespace varneth {
+namespace {
+
+// The extension's part of a file name stays within this many UTF-16 units,
+// and the whole path within MAX_PATH.
+constexpr size_t kLongestExtensionPart = 64;
+constexpr int kMostNumberedNames = 9999;
+
+// Memory the shell allocated for the caller, freed with CoTaskMemFree.
+class ShellString {
+ public:
+  ShellString() = default;
+  ShellString(const ShellString&) = delete;
+  ShellString& operator=(const ShellString&) = delete;
+  ~ShellString() { CoTaskMemFree(text_); }
+  PWSTR* Put() { return &text_; }
+  const wchar_t* Get() const { return text_; }
+
+ private:
+  PWSTR text_ = nullptr;
+};
+
+// A file handle, closed by its owner.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() { Close(); }
+  HANDLE Get() const { return handle_; }
+  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+  // True when the handle closed cleanly.
+  bool Close() {
+    if (handle_ == INVALID_HANDLE_VALUE) return true;
+    const bool closed = CloseHandle(handle_) != FALSE;
+    handle_ = INVALID_HANDLE_VALUE;
+    return closed;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+bool CannotStandInAFileName(wchar_t c) {
+  return c < 0x20 || c == 0x7F || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos;
+}
+
+void AppendNumber(std::wstring& out, unsigned value, int digits) {
+  std::wstring number = std::to_wstring(value);
+  if (static_cast<int>(number.size()) < digits) number.insert(0, digits - number.size(), L'0');
+  out += number;
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Creates each missing folder of the path in turn. Intermediate failures
+// (a drive or a share, which cannot be created) are passed over: only the
+// last step tells whether the folder is there.
+DWORD CreateFolderPath(const std::wstring& folder) {
+  if (IsFolder(folder)) return ERROR_SUCCESS;
+  for (size_t at = folder.find(L'\\', 1); at != std::wstring::npos; at = folder.find(L'\\', at + 1)) {
+    CreateDirectoryW(folder.substr(0, at).c_str(), nullptr);
+  }
+  if (CreateDirectoryW(folder.c_str(), nullptr)) return ERROR_SUCCESS;
+  const DWORD error = GetLastError();
+  if (IsFolder(folder)) return ERROR_SUCCESS;
+  return error == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : error;
+}
+
+DWORD WriteWhole(HANDLE file, const void* bytes, size_t count) {
+  const auto* next = static_cast<const char*>(bytes);
+  while (count > 0) {
+    const DWORD piece = count > 0x10000000 ? 0x10000000 : static_cast<DWORD>(count);
+    DWORD written = 0;
+    if (!WriteFile(file, next, piece, &written, nullptr)) return GetLastError();
+    if (written == 0) return ERROR_WRITE_FAULT;
+    next += written;
+    count -= written;
+  }
+  return ERROR_SUCCESS;
+}
+
+DWORD WriteAndFlush(HANDLE file, const std::wstring& content) {
+  const unsigned char byteOrderMark[] = {0xFF, 0xFE};
+  DWORD error = WriteWhole(file, byteOrderMark, sizeof byteOrderMark);
+  if (error == ERROR_SUCCESS) error = WriteWhole(file, content.data(), content.size() * sizeof(wchar_t));
+  if (error == ERROR_SUCCESS && !FlushFileBuffers(file)) error = GetLastError();
+  return error;
+}
+
+}  // namespace
+
+std::wstring DefaultBackupFolder() {
+  ShellString localAppData;
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, localAppData.Put()))) return {};
+  return std::wstring(localAppData.Get()) + L"\\Varneth\\Backups";
+}
+
+std::wstring FullFolderPath(const std::wstring& folder) {
+  const DWORD size = GetFullPathNameW(folder.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return folder;
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(folder.c_str(), size, full.data(), nullptr);
+  full.resize(length < size ? length : 0);
+  while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+  return full.empty() ? folder : full;
+}
+
+std::wstring BackupFileStem(TextRef extension, const SYSTEMTIME& localTime) {
+  // Converted first, so each character is judged whole: the second byte of
+  // a two-byte character is never taken for a backslash or a bar.
+  std::wstring stem = WidenText(extension);
+  for (wchar_t& c : stem) {
+    if (CannotStandInAFileName(c)) c = L'_';
+  }
+  if (stem.size() > kLongestExtensionPart) {
+    size_t cut = kLongestExtensionPart;
+    if (IS_LOW_SURROGATE(stem[cut])) --cut;  // a surrogate pair stays whole
+    stem.resize(cut);
+  }
+  stem += L'-';
+  AppendNumber(stem, localTime.wYear, 4);
+  AppendNumber(stem, localTime.wMonth, 2);
+  AppendNumber(stem, localTime.wDay, 2);
+  stem += L'-';
+  AppendNumber(stem, localTime.wHour, 2);
+  AppendNumber(stem, localTime.wMinute, 2);
+  AppendNumber(stem, localTime.wSecond, 2);
+  return stem;
+}
+
+BackupFile WriteBackupFile(const std::wstring& folder, const std::wstring& stem,
+                           const std::wstring& content) {
+  BackupFile backup;
+  backup.path = folder + L"\\" + stem + L".reg";
+  backup.error = CreateFolderPath(folder);
+  if (backup.error != ERROR_SUCCESS) return backup;
+  for (int number = 1; number <= kMostNumberedNames; ++number) {
+    const std::wstring path =
+        folder + L"\\" + stem + (number == 1 ? L"" : L"-" + std::to_wstring(number)) + L".reg";
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen()) {
+      backup.error = GetLastError();
+      if (backup.error == ERROR_FILE_EXISTS || backup.error == ERROR_ALREADY_EXISTS) continue;
+      return backup;
+    }
+    backup.path = path;
+    backup.error = WriteAndFlush(file.Get(), content);
+    if (!file.Close() && backup.error == ERROR_SUCCESS) backup.error = GetLastError();
+    if (backup.error != ERROR_SUCCESS) DeleteFileW(path.c_str());
+    return backup;
+  }
+  return backup;
+}
+
+}  // namespace varneth

@@ -1,0 +1,41 @@
+// The backup file written before anything of an extension is deleted.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "runtime/text.h"
+
+namespace varneth {
+
+// %LOCALAPPDATA%\Varneth\Backups (the shell's known folder); empty when the
+// shell cannot name the folder.
+std::wstring DefaultBackupFolder();
+
+// The folder as a full path: a relative one is read from the current folder.
+std::wstring FullFolderPath(const std::wstring& folder);
+
+// "<E>-YYYYMMDD-HHMMSS", for the extension in the ANSI code page. Characters
+// that cannot stand in a file name (\ / : * ? " < > | and control
+// characters) become "_", judged character by character (a code page 936
+// character whose second byte is 0x5C stays whole), and a long extension is
+// cut on a character boundary to keep the path well inside the platform's
+// limits.
+std::wstring BackupFileStem(TextRef extension, const SYSTEMTIME& localTime);
+
+struct BackupFile {
+  std::wstring path;             // the file written, or the first name tried
+  DWORD error = ERROR_SUCCESS;   // why it could not be written
+  bool Written() const { return error == ERROR_SUCCESS; }
+};
+
+// Creates the folder when missing, then writes `content` as UTF-16LE with a
+// byte-order mark into "<stem>.reg", or "<stem>-2.reg", "<stem>-3.reg", ...:
+// the first name that is free, created exclusively, so no file is ever
+// overwritten. The file is flushed to disk before this returns; one that
+// could not be written whole is removed.
+BackupFile WriteBackupFile(const std::wstring& folder, const std::wstring& stem,
+                           const std::wstring& content);
+
+}  // namespace varneth

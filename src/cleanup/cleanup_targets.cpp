@@ -1,0 +1,130 @@
+#include "cleanup/cleanup_targets.h"
+
+#include <utility>
+
+#include "cleanup/plan_paths.h"
+#include "cleanup/registry_delete.h"
+#include "cleanup/registry_key.h"
+#include "cleanup/registry_walker.h"
+#include "probes/process_token.h"
+#include "runtime/wide_text.h"
+
+namespace varneth {
+namespace {
+
+constexpr WalkRootCode kWalkUsers = 4;
+
+bool SameName(const std::wstring& a, size_t length, const std::wstring& b) {
+  return CompareStringOrdinal(a.data(), static_cast<int>(length), b.data(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool SameKey(const CleanupTarget& a, const CleanupTarget& b) {
+  return a.root == b.root && IsWithinKey(a.keyPath, b.keyPath) &&
+         IsWithinKey(b.keyPath, a.keyPath);
+}
+
+// Whether a candidate is a place another target already holds: a key below
+// (or equal to) a key target, a value of a key target or of a key below one,
+// or a value listed before.
+bool IsCovered(const CleanupTarget& candidate, const std::vector<CleanupTarget>& candidates) {
+  for (const CleanupTarget& other : candidates) {
+    if (&other == &candidate) continue;
+    if (other.kind == TargetKind::kKey && other.root == candidate.root &&
+        IsWithinKey(candidate.keyPath, other.keyPath)) {
+      // Of two equal keys the first stays.
+      if (candidate.kind == TargetKind::kValue || !SameKey(candidate, other) || &other < &candidate) {
+        return true;
+      }
+    }
+    if (candidate.kind == TargetKind::kValue && other.kind == TargetKind::kValue &&
+        &other < &candidate && SameKey(candidate, other) &&
+        CompareStringOrdinal(WidenText(candidate.valueName).c_str(), -1,
+                             WidenText(other.valueName).c_str(), -1, TRUE) == CSTR_EQUAL) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A key the plan deletes by `path`, and the value that path names first.
+void AddKeyAndItsValue(std::vector<CleanupTarget>& candidates, HKEY root, TextRef path) {
+  CleanupTarget key;
+  key.root = root;
+  key.keyPath = CopyText(path);
+  candidates.push_back(std::move(key));
+  ItemPathParts item = SplitItemPath(path);
+  CleanupTarget value;
+  value.kind = TargetKind::kValue;
+  value.root = root;
+  value.keyPath = std::move(item.keyPath);
+  value.valueName = std::move(item.valueName);
+  candidates.push_back(std::move(value));
+}
+
+}  // namespace
+
+bool IsWithinKey(TextRef path, TextRef parent) {
+  const std::wstring child = WidenText(path);
+  const std::wstring above = WidenText(parent);
+  if (child.size() < above.size()) return false;
+  if (child.size() > above.size() && child[above.size()] != L'\\') return false;
+  return SameName(child, above.size(), above);
+}
+
+std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText) {
+  std::vector<CleanupTarget> candidates;
+
+  RegistryRecordList classList;
+  WalkRegistryTree(kWalkUsers, ClassListPath(sidText, extension), kSubtree, classList);
+  for (const RegistryKeyRecord& entry : classList) {
+    if (NamesAClassKey(entry.value.name)) {
+      AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE, MachineClassPath(entry.value.name));
+    }
+  }
+
+  const Text ownSid = GetProcessUserSidText();
+  const bool ownHive = TextLength(sidText) > 0 &&
+                       CompareStringOrdinal(WidenText(sidText).c_str(), -1,
+                                            WidenText(ownSid).c_str(), -1, TRUE) == CSTR_EQUAL;
+  if (!ownHive) AddKeyAndItsValue(candidates, HKEY_USERS, UserExplorerPath(sidText, extension));
+  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, ExplorerRecordPath(extension));
+  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, UserExtensionClassPath(extension));
+  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, AutoClassPath(extension));
+  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, RecentDocsPath(extension));
+
+  std::vector<CleanupTarget> targets;
+  for (const CleanupTarget& candidate : candidates) {
+    if (IsCovered(candidate, candidates)) continue;
+    targets.push_back(candidate);
+    targets.back().existed = TargetExists(candidate);
+  }
+  return targets;
+}
+
+bool TargetExists(const CleanupTarget& target) {
+  RegistryKey key;
+  const REGSAM access = target.kind == TargetKind::kKey ? KEY_READ : KEY_QUERY_VALUE;
+  if (RegOpenKeyExA(target.root, target.keyPath.Bytes(), 0, access, key.Put()) != ERROR_SUCCESS) {
+    return false;
+  }
+  return target.kind == TargetKind::kKey ||
+         RegQueryValueExA(key.Get(), target.valueName.Bytes(), nullptr, nullptr, nullptr,
+                          nullptr) == ERROR_SUCCESS;
+}
+
+const char* RootName(HKEY root) {
+  if (root == HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT";
+  if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
+  if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE";
+  if (root == HKEY_USERS) return "HKEY_USERS";
+  if (root == HKEY_CURRENT_CONFIG) return "HKEY_CURRENT_CONFIG";
+  return "";
+}
+
+Text FullKeyPath(const CleanupTarget& target) {
+  if (TextLength(target.keyPath) == 0) return CopyText(RootName(target.root));
+  return ConcatTexts({RootName(target.root), "\\", target.keyPath});
+}
+
+}  // namespace varneth

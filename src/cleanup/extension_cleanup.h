@@ -1,0 +1,57 @@
+// One extension's whole cleanup: its targets, a backup of those that exist,
+// the plan, and a look at what stayed.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "cleanup/cleanup_targets.h"
+#include "cleanup/registry_export.h"
+#include "runtime/text.h"
+
+namespace varneth {
+
+struct CleanupRequest {
+  TextRef extension;    // dots and spaces already removed
+  TextRef sidText;
+  TextRef accountName;
+  std::wstring backupFolder;  // empty: %LOCALAPPDATA%\Varneth\Backups
+  bool dryRun = false;        // list the targets only: no backup, no deletion
+};
+
+enum class CleanupResult {
+  kRemoved,        // everything that existed is gone, or nothing existed
+  kPartlyRemoved,  // something that existed stayed
+  kBackupFailed,   // no complete backup could be written: nothing was deleted
+  kListed,         // a dry run: nothing was changed
+};
+
+// A target that existed when the cleanup began.
+struct TargetFate {
+  CleanupTarget target;
+  ExportCounts counts;  // keys (the target's own included) and values it held
+  bool stayed = false;
+};
+
+struct CleanupOutcome {
+  CleanupResult result = CleanupResult::kRemoved;
+  std::vector<TargetFate> targets;  // in the plan's order
+  std::wstring backupPath;          // the file written, or the one that could not be
+  ExportProblem backupProblem = ExportProblem::kNone;
+  DWORD backupError = ERROR_SUCCESS;  // with a registry or file failure
+};
+
+// Lists the targets; unless this is a dry run, writes every existing one
+// into a complete backup file flushed to disk, and only then runs the plan
+// (which also tells the shell), then looks again at each target. When the
+// backup cannot be made whole, nothing is deleted and the partial file is
+// gone. No file is written when no target exists.
+CleanupOutcome RunExtensionCleanup(const CleanupRequest& request);
+
+// True when a key under HKEY_LOCAL_MACHINE stayed and the process is not
+// elevated: running as administrator would remove it.
+bool ShouldSuggestAdministrator(const CleanupOutcome& outcome, bool elevated);
+
+}  // namespace varneth

@@ -1,0 +1,189 @@
+#include "cleanup/registry_export.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "cleanup/registry_key.h"
+
+namespace varneth {
+namespace {
+
+// The registry editor keeps its hex lines within 80 columns.
+constexpr size_t kHexLineWidth = 77;
+constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
+
+void AppendHex(std::wstring& out, unsigned long value, int minimumDigits) {
+  wchar_t digits[8];
+  int count = 0;
+  do {
+    digits[count++] = kHexDigits[value & 0xF];
+    value >>= 4;
+  } while (value != 0 || count < minimumDigits);
+  while (count > 0) out += digits[--count];
+}
+
+void AppendEscaped(std::wstring& out, const std::wstring& text) {
+  for (wchar_t c : text) {
+    if (c == L'\\' || c == L'"') out += L'\\';
+    out += c;
+  }
+}
+
+// A string "..." carries it exactly: whole UTF-16 units ending in the one NUL,
+// and no CR or LF, which not every importer reads back from a quoted string.
+bool IsCleanString(const BYTE* data, DWORD size) {
+  if (size < sizeof(wchar_t) || size % sizeof(wchar_t) != 0) return false;
+  const size_t units = size / sizeof(wchar_t);
+  for (size_t i = 0; i < units; ++i) {
+    wchar_t unit;
+    std::memcpy(&unit, data + i * sizeof unit, sizeof unit);
+    if (unit == L'\0') return i + 1 == units;
+    if (unit == L'\r' || unit == L'\n') return false;
+  }
+  return false;
+}
+
+void AppendHexBytes(std::wstring& out, size_t lineStart, const BYTE* data, DWORD size) {
+  for (DWORD i = 0; i < size; ++i) {
+    AppendHex(out, data[i], 2);
+    if (i + 1 == size) break;
+    out += L',';
+    if (out.size() - lineStart >= kHexLineWidth) {
+      out += L"\\\r\n  ";
+      lineStart = out.size() - 2;
+    }
+  }
+}
+
+ExportStatus RegistryFailure(LONG error) { return {ExportProblem::kRegistryError, error}; }
+
+// Lists the key's values; the buffers grow whenever the registry says they
+// are too small.
+ExportStatus ExportValues(HKEY key, std::wstring& out, ExportCounts& counts) {
+  DWORD longestName = 0;
+  DWORD largestData = 0;
+  LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 &longestName, &largestData, nullptr, nullptr);
+  if (status != ERROR_SUCCESS) return RegistryFailure(status);
+  std::vector<wchar_t> name(longestName + 1);
+  std::vector<BYTE> data(std::max<DWORD>(largestData, 1));
+  for (DWORD index = 0;;) {
+    DWORD nameLength = static_cast<DWORD>(name.size());
+    DWORD type = REG_NONE;
+    DWORD size = static_cast<DWORD>(data.size());
+    status = RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+    if (status == ERROR_NO_MORE_ITEMS) return {};
+    if (status == ERROR_MORE_DATA) {
+      name.resize(name.size() * 2);
+      data.resize(std::max<size_t>(size, data.size() * 2));
+      continue;
+    }
+    if (status != ERROR_SUCCESS) return RegistryFailure(status);
+    const std::wstring valueName(name.data(), nameLength);
+    if (!CanCarryName(valueName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
+    AppendValueLine(out, valueName, type, data.data(), size);
+    ++counts.values;
+    ++index;
+  }
+}
+
+}  // namespace
+
+bool CanCarryName(const std::wstring& name) {
+  return name.find_first_of(L"\r\n") == std::wstring::npos;
+}
+
+void AppendKeyHeader(std::wstring& out, const std::wstring& fullPath) {
+  out += L"\r\n[";
+  out += fullPath;
+  out += L"]\r\n";
+}
+
+void AppendValueLine(std::wstring& out, const std::wstring& name, DWORD type, const BYTE* data,
+                     DWORD size) {
+  const size_t lineStart = out.size();
+  if (name.empty()) {
+    out += L'@';
+  } else {
+    out += L'"';
+    AppendEscaped(out, name);
+    out += L'"';
+  }
+  out += L'=';
+  if (type == REG_SZ && IsCleanString(data, size)) {
+    std::wstring text(size / sizeof(wchar_t) - 1, L'\0');
+    std::memcpy(text.data(), data, text.size() * sizeof(wchar_t));
+    out += L'"';
+    AppendEscaped(out, text);
+    out += L"\"\r\n";
+    return;
+  }
+  if (type == REG_DWORD && size == sizeof(DWORD)) {
+    DWORD value;
+    std::memcpy(&value, data, sizeof value);
+    out += L"dword:";
+    AppendHex(out, value, 8);
+    out += L"\r\n";
+    return;
+  }
+  if (type == REG_BINARY) {
+    out += L"hex:";
+  } else {
+    out += L"hex(";
+    AppendHex(out, type, 1);
+    out += L"):";
+  }
+  AppendHexBytes(out, lineStart, data, size);
+  out += L"\r\n";
+}
+
+ExportStatus ExportKeyTree(HKEY key, const std::wstring& fullPath, std::wstring& out,
+                           ExportCounts& counts) {
+  AppendKeyHeader(out, fullPath);
+  ++counts.keys;
+  ExportStatus status = ExportValues(key, out, counts);
+  if (!status.Complete()) return status;
+
+  std::vector<wchar_t> name(256);
+  for (DWORD index = 0;;) {
+    DWORD length = static_cast<DWORD>(name.size());
+    const LONG result =
+        RegEnumKeyExW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_NO_MORE_ITEMS) return {};
+    if (result == ERROR_MORE_DATA) {
+      name.resize(name.size() * 2);
+      continue;
+    }
+    if (result != ERROR_SUCCESS) return RegistryFailure(result);
+    const std::wstring childName(name.data(), length);
+    if (!CanCarryName(childName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
+    RegistryKey child;
+    const LONG opened = RegOpenKeyExW(key, childName.c_str(), 0, KEY_READ, child.Put());
+    if (opened != ERROR_SUCCESS) return RegistryFailure(opened);
+    status = ExportKeyTree(child.Get(), fullPath + L"\\" + childName, out, counts);
+    if (!status.Complete()) return status;
+    ++index;
+  }
+}
+
+ExportStatus ExportOneValue(HKEY key, const std::wstring& keyFullPath, const std::wstring& name,
+                            std::wstring& out) {
+  if (!CanCarryName(name)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
+  std::vector<BYTE> data(256);
+  for (;;) {
+    DWORD type = REG_NONE;
+    DWORD size = static_cast<DWORD>(data.size());
+    const LONG status = RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &size);
+    if (status == ERROR_MORE_DATA) {
+      data.resize(std::max<size_t>(size, data.size() * 2));
+      continue;
+    }
+    if (status != ERROR_SUCCESS) return RegistryFailure(status);
+    AppendKeyHeader(out, keyFullPath);
+    AppendValueLine(out, name, type, data.data(), size);
+    return {};
+  }
+}
+
+}  // namespace varneth

@@ -1,0 +1,59 @@
+// Registry keys and values as the registry editor's export text (version 5:
+// UTF-16, read back by "reg import" or a double click on the file).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace varneth {
+
+// The text's first line; the file itself begins with a byte-order mark.
+inline constexpr wchar_t kRegFileHeader[] = L"Windows Registry Editor Version 5.00\r\n";
+
+struct ExportCounts {
+  std::int32_t keys = 0;
+  std::int32_t values = 0;
+};
+
+// Why an export could not be made complete.
+enum class ExportProblem {
+  kNone,
+  kRegistryError,      // a key or value could not be read: `error` says why
+  kNameWithLineBreak,  // a key or value name holds CR or LF, which the format cannot carry
+};
+
+struct ExportStatus {
+  ExportProblem problem = ExportProblem::kNone;
+  LONG error = ERROR_SUCCESS;
+  bool Complete() const { return problem == ExportProblem::kNone; }
+};
+
+// Appends the open key, its values and every key below it with theirs,
+// parents before children, under `fullPath` (the root's name in front).
+// Subkeys are opened relative to their parent's handle and every name and
+// buffer grows as the registry asks, so names and data of any length come
+// out exactly as stored.
+ExportStatus ExportKeyTree(HKEY key, const std::wstring& fullPath, std::wstring& out,
+                           ExportCounts& counts);
+
+// Appends one value of the open key, under its key's header.
+ExportStatus ExportOneValue(HKEY key, const std::wstring& keyFullPath, const std::wstring& name,
+                            std::wstring& out);
+
+// "\r\n[fullPath]\r\n": a blank line, then the key's header.
+void AppendKeyHeader(std::wstring& out, const std::wstring& fullPath);
+
+// One value line: "@=" or "\"name\"=", then a "..." string for a REG_SZ that
+// is a clean NUL-terminated string without CR or LF, "dword:" for a 4-byte
+// REG_DWORD, "hex:" for REG_BINARY and "hex(N):" for everything else (a REG_SZ
+// that is not clean as hex(1)), long hex data wrapped as the registry editor
+// wraps it. Backslashes and quotes in names and strings are escaped.
+void AppendValueLine(std::wstring& out, const std::wstring& name, DWORD type, const BYTE* data,
+                     DWORD size);
+
+// False for a name holding CR or LF.
+bool CanCarryName(const std::wstring& name);
+
+}  // namespace varneth

@@ -1,0 +1,41 @@
+#include "frontend/outcome_texts.h"
+
+#include <string>
+
+#include "runtime/program_texts.h"
+#include "runtime/wide_text.h"
+
+namespace varneth {
+
+Text TargetDisplayName(const CleanupTarget& target) {
+  const Text key = FullKeyPath(target);
+  if (target.kind == TargetKind::kKey) return key;
+  if (TextLength(target.valueName) == 0) return ConcatTexts({key, texts::kDefaultValueOfKey});
+  return ConcatTexts({key, texts::kValueOfKey, target.valueName});
+}
+
+Text SystemErrorText(DWORD error) {
+  char* message = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&message), 0, nullptr);
+  std::string text = length > 0 ? std::string(message, length) : "error " + std::to_string(error);
+  LocalFree(message);
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' ||
+                           text.back() == '.')) {
+    text.pop_back();
+  }
+  // The full stop of code page 936, A1 A3.
+  if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\xA1\xA3") == 0) text.resize(text.size() - 2);
+  return CopyText(text.c_str());
+}
+
+Text BackupFailureLine(const CleanupOutcome& outcome) {
+  const Text reason = outcome.backupProblem == ExportProblem::kNameWithLineBreak
+                          ? CopyText(texts::kNameWithLineBreak)
+                          : SystemErrorText(outcome.backupError);
+  return ConcatTexts({texts::kBackupFailedLead, NarrowText(outcome.backupPath), texts::kReasonLead,
+                      reason, texts::kNothingDeleted});
+}
+
+}  // namespace varneth

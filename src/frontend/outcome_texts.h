@@ -1,0 +1,22 @@
+// How both front ends name the cleanup's targets and its failures.
+#pragma once
+
+#include <windows.h>
+
+#include "cleanup/extension_cleanup.h"
+#include "runtime/text.h"
+
+namespace varneth {
+
+// The key's full path; for a value, followed by " 中的值 <name>", or by
+// " 中的默认值" for the key's default value.
+Text TargetDisplayName(const CleanupTarget& target);
+
+// The system's message for an error code, in the ANSI code page, without
+// its line end or closing full stop.
+Text SystemErrorText(DWORD error);
+
+// "无法写入备份文件 <file>：<reason>，未删除任何内容。"
+Text BackupFailureLine(const CleanupOutcome& outcome);
+
+}  // namespace varneth

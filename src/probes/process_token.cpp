@@ -1,0 +1,58 @@
+#include "probes/process_token.h"
+
+#include <windows.h>
+// After windows.h, which it relies on.
+#include <sddl.h>
+
+#include <vector>
+
+#include "probes/local_memory.h"
+
+namespace varneth {
+namespace {
+
+// The process token, closed by its owner.
+class ProcessToken {
+ public:
+  ProcessToken() {
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle_)) handle_ = nullptr;
+  }
+  ProcessToken(const ProcessToken&) = delete;
+  ProcessToken& operator=(const ProcessToken&) = delete;
+  ~ProcessToken() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+  }
+  HANDLE Get() const { return handle_; }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+}  // namespace
+
+Text GetProcessUserSidText() {
+  const ProcessToken token;
+  if (token.Get() == nullptr) return Text();
+  DWORD size = 0;
+  GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+  if (size == 0) return Text();
+  std::vector<unsigned char> user(size);
+  if (!GetTokenInformation(token.Get(), TokenUser, user.data(), size, &size)) return Text();
+  LocalMemory<char> sidText;
+  if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid,
+                              sidText.Put())) {
+    return Text();
+  }
+  return CopyText(sidText.Get());
+}
+
+bool IsProcessElevated() {
+  const ProcessToken token;
+  if (token.Get() == nullptr) return false;
+  TOKEN_ELEVATION elevation = {};
+  DWORD size = sizeof elevation;
+  return GetTokenInformation(token.Get(), TokenElevation, &elevation, size, &size) &&
+         elevation.TokenIsElevated != 0;
+}
+
+}  // namespace varneth

@@ -1,0 +1,27 @@
+#include "runtime/wide_text.h"
+
+#include <windows.h>
+
+namespace varneth {
+
+std::wstring WidenText(TextRef text) {
+  const int length = TextLength(text);
+  if (length == 0) return {};
+  const int units = MultiByteToWideChar(CP_ACP, 0, text.Bytes(), length, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.Bytes(), length, wide.data(), units);
+  return wide;
+}
+
+Text NarrowText(const std::wstring& wide) {
+  if (wide.empty()) return Text();
+  const int units = static_cast<int>(wide.size());
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  Text text = BlankText(size);
+  if (size > 0) {
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), units, text.Data(), size, nullptr, nullptr);
+  }
+  return text;
+}
+
+}  // namespace varneth
