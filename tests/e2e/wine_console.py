@@ -133,6 +133,46 @@ def import_reg(text: str):
         os.unlink(name)
 
 
+def import_reg5(text: str):
+    """Seeds the registry from .reg text in the editor's Unicode format
+    (version 5, UTF-16), which carries any character."""
+    with tempfile.NamedTemporaryFile("wb", suffix=".reg", delete=False) as f:
+        body = "Windows Registry Editor Version 5.00\r\n\r\n" + text.replace("\n", "\r\n")
+        f.write(b"\xff\xfe" + body.encode("utf-16-le"))
+        name = f.name
+    try:
+        reg("import", windows_path(name), check=True)
+    finally:
+        os.unlink(name)
+
+
+def export_key(key: str) -> str:
+    """The key with everything below it as Wine's reg.exe exports it (a
+    stable dump to compare states with); "" when the key does not exist."""
+    with tempfile.TemporaryDirectory() as tmp:
+        dump = Path(tmp) / "key.reg"
+        if reg("export", key, windows_path(dump), "/y")[0] != 0:
+            return ""
+        return dump.read_bytes().decode("utf-16")
+
+
+def windows_path(path) -> str:
+    """A Unix path as Wine's Windows programs name it (drive Z: is /)."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def local_app_data() -> Path:
+    """The prefix user's %LOCALAPPDATA%, on the Unix side."""
+    prefix = Path(wine_env()["WINEPREFIX"])
+    found = sorted(prefix.glob("drive_c/users/*/AppData/Local"))
+    found = [p for p in found if p.parent.parent.name != "Public"]
+    return found[0]
+
+
+def backup_folder() -> Path:
+    return local_app_data() / "Varneth" / "Backups"
+
+
 def key_exists(key: str) -> bool:
     return reg("query", key)[0] == 0
 

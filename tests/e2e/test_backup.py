@@ -1,0 +1,177 @@
+"""Backups through the real dialogue: what a run deletes is in a file that
+Wine's own reg.exe restores exactly; a run that cannot write its backup
+deletes nothing; an existing backup is never overwritten."""
+import re
+import shutil
+import time
+import unittest
+
+import wine_console as wc
+from test_cleanup import FILE_EXTS, MACHINE_CLASSES, RECENT, USER_CLASSES, association_keys
+from test_dialogue import EXIT_ASK, NOT_REMOVED, TURN, confirmation, partly_removed
+
+
+def utf16_hex(text: str) -> str:
+    return ",".join(f"{b:02x}" for b in text.encode("utf-16-le"))
+
+
+def rich_association(ext: str, cls: str) -> str:
+    """Every kind of value, in every place the cleanup deletes."""
+    deep = "\\".join(f"level{i}" for i in range(1, 6))
+    binary = ",".join(f"{i % 256:02x}" for i in range(300))
+    expand = utf16_hex("%SystemRoot%\\x" + chr(0))
+    multi = utf16_hex("one" + chr(0) + "two" + chr(0) + chr(0))
+    lines = utf16_hex("first" + chr(10) + "second" + chr(13) + chr(10) + chr(0))
+    return f"""[{FILE_EXTS}\\.{ext}\\OpenWithProgids]
+"{cls}"=hex(0):
+
+[{FILE_EXTS}\\.{ext}\\UserChoice]
+"Progid"="{cls}"
+
+[{MACHINE_CLASSES}\\{cls}]
+@="默认 \\"quoted\\" C:\\\\path\\\\"
+"empty"=""
+"q\\"uote\\\\name"="va\\\\lue \\"x\\""
+"中文名"="中文数据"
+"한글"="데이터 😀"
+"a=b]c"="equals and bracket"
+"@"="a value named @"
+"expand"=hex(2):{expand}
+"multi"=hex(7):{multi}
+"binary"=hex:{binary}
+"dword"=dword:89abcdef
+"qword"=hex(b):01,02,03,04,05,06,07,08
+"none"=hex(0):
+"none data"=hex(0):01,02
+"unusual"=hex(100):0a,0b,0c
+"lines"=hex(1):{lines}
+
+[{MACHINE_CLASSES}\\{cls}\\{deep}]
+@="five levels down"
+
+[{USER_CLASSES}\\.{ext}]
+@="{ext}_auto_file"
+
+[{USER_CLASSES}\\{ext}_auto_file\\shell\\open\\command]
+@="editor.exe \\"%1\\""
+
+[{RECENT}\\.{ext}]
+"0"=hex:61,00,62,00,00,00
+"MRUListEx"=hex:00,00,00,00,ff,ff,ff,ff
+
+"""
+
+
+class Backup(wc.VarnethTestCase):
+    def setUp(self):
+        # Registered first, so it runs after every other clean-up.
+        self.addCleanup(self.remove_backups)
+
+    def remove_backups(self):
+        for ext in ("vntrich", "vntstay", "vntnofolder", "vntexist"):
+            for path in self.backups_of(ext):
+                path.unlink()
+
+    def seed(self, ext, classes, text):
+        keys = association_keys(ext, classes)
+        for key in keys:
+            wc.delete_key(key)
+            self.addCleanup(wc.delete_key, key)
+        wc.import_reg5(text)
+        return keys
+
+    def backups_of(self, ext):
+        return sorted(wc.backup_folder().glob(f"{ext}-*.reg"))
+
+    def restore(self, backup):
+        wc.reg("import", wc.windows_path(backup), check=True)
+
+    def test_a_rich_association_comes_back_exactly(self):
+        ext, cls = "vntrich", "VarnethRich.Doc"
+        keys = self.seed(ext, [cls], rich_association(ext, cls))
+        before = {key: wc.export_key(key) for key in keys}
+        self.assertIn("中文数据", before[f"{MACHINE_CLASSES}\\{cls}"])
+
+        result = wc.run_session(self.exe, [ext.encode(), b"y"])
+        self.assertEqual(result.returncode, 0)
+        self.assert_bytes(result.stdout, TURN + confirmation(ext.encode()))
+        self.assert_gone(keys)
+
+        [backup] = self.backups_of(ext)
+        self.assertEqual(backup.read_bytes()[:2], b"\xff\xfe")
+        self.restore(backup)
+        for key in keys:
+            self.assertEqual(wc.export_key(key), before[key], key)
+
+    def test_a_key_that_stays_is_named_and_its_backup_restores_it(self):
+        ext = "vntstay"
+        auto = f"{USER_CLASSES}\\{ext}_auto_file"
+        long_key = f"{auto}\\{'k' * 255}"
+        self.seed(ext, [], f'[{long_key}]\n"v"="long"\n\n[{auto}\\shell]\n@="x"\n\n'
+                           f'[{USER_CLASSES}\\.{ext}]\n@="{ext}_auto_file"\n\n')
+        result = wc.run_session(self.exe, [ext.encode(), b"y"])
+        self.assertEqual(result.returncode, 0)
+        self.assert_bytes(result.stdout, TURN + partly_removed(ext.encode(), [auto]))
+        self.assert_gone([f"{USER_CLASSES}\\.{ext}"])
+
+        wc.delete_key(auto)
+        [backup] = self.backups_of(ext)
+        self.restore(backup)
+        self.assertTrue(wc.value_exists(long_key, "v"))
+        self.assertTrue(wc.value_exists(f"{auto}\\shell", ""))
+        self.assertTrue(wc.value_exists(f"{USER_CLASSES}\\.{ext}", ""))
+
+    def test_a_file_where_the_folder_should_be_stops_the_deletion(self):
+        ext, cls = "vntnofolder", "VarnethNoFolder.Doc"
+        keys = self.seed(ext, [cls], rich_association(ext, cls))
+        varneth = wc.local_app_data() / "Varneth"
+        saved = varneth.with_name("Varneth.saved-by-test")
+        if varneth.exists():
+            varneth.rename(saved)
+        varneth.write_bytes(b"not a folder")
+
+        def put_back():
+            varneth.unlink()
+            if saved.exists():
+                saved.rename(varneth)
+        self.addCleanup(put_back)
+
+        result = wc.run_session(self.exe, [ext.encode(), b"y"])
+        self.assertEqual(result.returncode, 0)
+        lead = TURN + b"\r\r\n" + "无法写入备份文件 ".encode("cp936")
+        self.assertTrue(result.stdout.startswith(lead), result.stdout)
+        line = result.stdout[len(lead):]
+        file = (rb"C:\\users\\[^\\]+\\AppData\\Local\\Varneth\\Backups\\" + ext.encode() +
+                rb"-\d{8}-\d{6}\.reg")
+        ending = (b"\r\r\n\r\r\n" + ext.encode() + NOT_REMOVED + EXIT_ASK)
+        self.assertRegex(line, b"^" + file + "：".encode("cp936") + b"[^\r\n]+" +
+                         "，未删除任何内容。".encode("cp936") + re.escape(ending) + b"$")
+        self.assert_kept(keys)
+
+    def test_an_existing_backup_is_never_overwritten(self):
+        ext = "vntexist"
+        self.seed(ext, [], f'[{USER_CLASSES}\\.{ext}]\n@="x"\n\n')
+        folder = wc.backup_folder()
+        folder.mkdir(parents=True, exist_ok=True)
+        # The names a run could take in the next minute are taken already.
+        start = time.time()
+        taken = [folder / time.strftime(f"{ext}-%Y%m%d-%H%M%S.reg", time.localtime(start + s))
+                 for s in range(60)]
+        for path in taken:
+            path.write_bytes(b"an earlier backup")
+
+        result = wc.run_session(self.exe, [ext.encode(), b"y"])
+        self.assertEqual(result.returncode, 0)
+        self.assert_bytes(result.stdout, TURN + confirmation(ext.encode()))
+        for path in taken:
+            self.assertEqual(path.read_bytes(), b"an earlier backup")
+        [written] = [p for p in self.backups_of(ext) if p not in taken]
+        self.assertRegex(written.name, rf"^{ext}-\d{{8}}-\d{{6}}-2\.reg$")
+        self.restore(written)
+        self.assertTrue(wc.value_exists(f"{USER_CLASSES}\\.{ext}", ""))
+
+
+
+if __name__ == "__main__":
+    Backup.exe = wc.exe_from_argv()
+    unittest.main(verbosity=2)
