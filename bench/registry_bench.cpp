@@ -1,5 +1,6 @@
-// Measures walking and deleting large registry trees: Varneth's walker and
-// deletion against the plain registry API doing the same job.
+// Measures walking, backing up and deleting large registry trees: Varneth's
+// walker, backup and deletion against the plain registry API doing the same
+// job.
 //
 // For each size N it builds identical trees of N keys (fan-out 10, each key
 // holding one REG_SZ and one REG_DWORD value) below a scratch key under
@@ -19,7 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "cleanup/backup_file.h"
 #include "cleanup/cleanup_plan.h"
+#include "cleanup/registry_export.h"
 #include "cleanup/registry_walker.h"
 
 namespace {
@@ -152,6 +155,19 @@ void ReplayPlanDeletion(const std::string& start, const ReplayedWalk& plan) {
   ReplayDelete(start);
 }
 
+// The backup of the tree: its export text, written and flushed to a new file
+// in `folder` (removed again).
+void BackUp(const std::string& tree, const std::wstring& folder) {
+  HKEY key;
+  RegOpenKeyExA(HKEY_CURRENT_USER, tree.c_str(), 0, KEY_READ, &key);
+  std::wstring text = kRegFileHeader;
+  ExportCounts counts;
+  ExportKeyTree(key, L"HKEY_CURRENT_USER\\Software\\VarnethBench\\tree", text, counts);
+  RegCloseKey(key);
+  const BackupFile file = WriteBackupFile(folder, L"bench", text);
+  DeleteFileW(file.path.c_str());
+}
+
 // ---- measuring ----
 
 double Seconds(const std::function<void()>& work) {
@@ -185,7 +201,7 @@ size_t PayloadBytes(const RegistryRecordList& records) {
 
 struct SizeResult {
   int keys;
-  double walk, bareListing, planDelete, deleteTree, replay, replayedWalk, pumps;
+  double walk, bareListing, planDelete, deleteTree, replay, replayedWalk, pumps, backup;
 };
 
 // What the walker's message pump costs by itself: one look at an empty
@@ -211,7 +227,10 @@ SizeResult MeasureSize(int keys, int repetitions) {
   records.clear();
   records.shrink_to_fit();
 
-  std::vector<double> walk, bare, planDelete, deleteTree, replay, replayedWalk, pumps;
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring backupFolder = std::wstring(temp) + L"varneth-bench";
+  std::vector<double> walk, bare, planDelete, deleteTree, replay, replayedWalk, pumps, backup;
   for (int round = 0; round < repetitions; ++round) {
     // Listing contenders alternate on the same tree.
     walk.push_back(Seconds([&] { WalkRegistryTree(kWalkCurrentUser, tree.c_str(), kSubtree, records); }));
@@ -226,6 +245,7 @@ SizeResult MeasureSize(int keys, int repetitions) {
       ReplayWalk(tree, unused, false);
     }));
     pumps.push_back(PumpSeconds(recordCount + static_cast<size_t>(keys)));
+    backup.push_back(Seconds([&] { BackUp(tree, backupFolder); }));
     records.clear();
     // Deletion contenders each get a fresh, identical tree.
     planDelete.push_back(Seconds([&] { DeleteWalkedTree(kWalkCurrentUser, kDeleteCurrentUser, tree.c_str(), records); }));
@@ -239,9 +259,11 @@ SizeResult MeasureSize(int keys, int repetitions) {
   }
   RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
   RegDeleteKeyA(HKEY_CURRENT_USER, kScratch);
+  RemoveDirectoryW(backupFolder.c_str());
 
   SizeResult result{keys,           Median(walk),   Median(bare),        Median(planDelete),
-                    Median(deleteTree), Median(replay), Median(replayedWalk), Median(pumps)};
+                    Median(deleteTree), Median(replay), Median(replayedWalk), Median(pumps),
+                    Median(backup)};
   std::printf("N=%-6d records=%-7zu walk %8.3f s  bare listing %8.3f s  (x%.2f)\n", keys, recordCount,
               result.walk, result.bareListing, result.walk / result.bareListing);
   std::printf("         of which: the walker's own call sequence replayed %8.3f s, its message pump "
@@ -250,6 +272,8 @@ SizeResult MeasureSize(int keys, int repetitions) {
   std::printf("         plan deletion %8.3f s  replay %8.3f s  (x%.2f)  RegDeleteTreeA %8.3f s  (x%.2f)\n",
               result.planDelete, result.replay, result.planDelete / result.replay, result.deleteTree,
               result.planDelete / result.deleteTree);
+  std::printf("         backup (export, file written and flushed) %8.3f s  (x%.2f of the walk)\n",
+              result.backup, result.backup / result.walk);
   std::printf("         walk peak memory %.1f MiB, record payload %.1f MiB  (x%.2f)\n",
               (peak - before) / 1048576.0, payload / 1048576.0,
               static_cast<double>(peak - before) / static_cast<double>(payload));
@@ -271,11 +295,11 @@ int main(int argc, char** argv) {
     const SizeResult& first = results.front();
     const SizeResult& last = results.back();
     const double growth = static_cast<double>(last.keys) / first.keys;
-    std::printf("growth N=%d -> N=%d (x%.0f keys): walk x%.1f, bare listing x%.1f, plan deletion x%.1f, "
-                "replay x%.1f, RegDeleteTreeA x%.1f\n",
+    std::printf("growth N=%d -> N=%d (x%.0f keys): walk x%.1f, bare listing x%.1f, backup x%.1f, "
+                "plan deletion x%.1f, replay x%.1f, RegDeleteTreeA x%.1f\n",
                 first.keys, last.keys, growth, last.walk / first.walk, last.bareListing / first.bareListing,
-                last.planDelete / first.planDelete, last.replay / first.replay,
-                last.deleteTree / first.deleteTree);
+                last.backup / first.backup, last.planDelete / first.planDelete,
+                last.replay / first.replay, last.deleteTree / first.deleteTree);
   }
   return 0;
 }
