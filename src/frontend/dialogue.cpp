@@ -14,9 +14,6 @@
 namespace varneth {
 namespace {
 
-// GetUserNameA writes into a text of this many spaces; with its NUL the
-// block has room for the longest name it reports as fitting.
-constexpr std::int32_t kAccountNameRoom = 255;
 constexpr std::int32_t kExitLetter = 'y';
 constexpr unsigned char kLineFeed[] = {0x0A};
 constexpr const char* kRefusedNames[] = {"exe", "bat", "cmd"};
@@ -74,12 +71,18 @@ bool IsRefusedExtension(TextRef extension) {
   return false;
 }
 
+std::optional<Text> ExtensionFromInput(TextRef input) {
+  const Text extension = RemoveSpaces(input);
+  if (IsRefusedExtension(extension)) return std::nullopt;
+  return RemoveDots(extension);
+}
+
 void RunDialogueTurn(TextRef sidText, TextRef accountName) {
   ConsoleWriteText({texts::kBanner});
   ConsoleWriteText({texts::kPrompt});
-  Text extension = RemoveSpaces(ConsoleReadLine(true));
-  if (IsRefusedExtension(extension)) return;
-  extension = RemoveDots(extension);
+  const std::optional<Text> accepted = ExtensionFromInput(ConsoleReadLine(true));
+  if (!accepted) return;
+  const Text& extension = *accepted;
 
   const CleanupOutcome outcome = RunExtensionCleanup({extension, sidText, accountName, {}, false});
   WriteOutcome(extension, outcome);
@@ -88,12 +91,15 @@ void RunDialogueTurn(TextRef sidText, TextRef accountName) {
 }
 
 void RunStartup() {
-  CheckOperatingSystem();
-  Text accountName = BlankText(kAccountNameRoom);
-  DWORD size = kAccountNameRoom;
-  GetUserNameA(accountName.Data(), &size);
-  const Text sidText = GetAccountSidText(accountName);
-  for (;;) RunDialogueTurn(sidText, accountName);
+  if (!CheckOperatingSystem()) {
+    ConsoleWriteText({texts::kOldSystemRefusal});
+    // The line is not echoed back, and what was typed is not looked at; the
+    // program ends even when nothing can be read.
+    ReadConsoleLine(false);
+    EndProgram(0);
+  }
+  const LoggedOnAccount account = ReadLoggedOnAccount();
+  for (;;) RunDialogueTurn(account.sidText, account.name);
 }
 
 }  // namespace varneth

@@ -1,6 +1,8 @@
 // Start-up and the dialogue loop: the whole top level of Varneth.
 #pragma once
 
+#include <optional>
+
 #include "runtime/text.h"
 
 namespace varneth {
@@ -11,6 +13,10 @@ namespace varneth {
 // folded ("", "exe", "bat", "cmd": so ".exe", "EXE", "e.x.e" and "..." too),
 // and one made of backslashes (and dots) alone.
 bool IsRefusedExtension(TextRef extension);
+
+// An input as the cleanup takes it: spaces removed, refused (nothing) as
+// IsRefusedExtension says, then dots removed.
+std::optional<Text> ExtensionFromInput(TextRef input);
 
 // One turn of the dialogue: banner, prompt, one extension, the cleanup and the
 // exit question. Ends the program on the answer "y" or "Y".

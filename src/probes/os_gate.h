@@ -3,8 +3,8 @@
 
 namespace varneth {
 
-// Returns silently on NT 6 and later. Otherwise writes the refusal, waits for
-// one line and ends the program with exit code 0.
-void CheckOperatingSystem();
+// True on NT 6 and later, judged by the major version alone. Each front end
+// says what a refusal means to its user.
+bool CheckOperatingSystem();
 
 }  // namespace varneth

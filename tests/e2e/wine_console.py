@@ -112,6 +112,34 @@ def run_with_stdin(exe, stdin, timeout=30.0):
         return Result(out.read(), proc.returncode, b"")
 
 
+class CommandResult:
+    def __init__(self, stdout: bytes, stderr: bytes, returncode):
+        self.stdout = stdout
+        self.stderr = stderr
+        self.returncode = returncode  # None when it had to be stopped
+
+
+def run_command_line(exe, args, *, stdin=subprocess.DEVNULL, timeout=60.0, env=None):
+    """Runs the program with arguments and a standard input that is no
+    console: /dev/null by default, or subprocess.PIPE for a pipe that stays
+    open (it is never written to or closed while the program runs)."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        proc = subprocess.Popen([str(WINE_RUN), str(exe), *args], stdin=stdin, stdout=out,
+                                stderr=err, env=env or wine_env())
+        try:
+            returncode = proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            returncode = None
+        finally:
+            if proc.stdin:
+                proc.stdin.close()
+        out.seek(0)
+        err.seek(0)
+        return CommandResult(out.read(), err.read(), returncode)
+
+
 def reg(*args, check=False):
     """Runs Wine's reg.exe; gives back (exit code, output)."""
     proc = subprocess.run([str(WINE_RUN), "reg", *args], stdout=subprocess.PIPE,

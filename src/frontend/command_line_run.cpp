@@ -1,0 +1,120 @@
+#include "frontend/command_line_run.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <string>
+
+#include "cleanup/extension_cleanup.h"
+#include "frontend/command_line.h"
+#include "frontend/console.h"
+#include "frontend/outcome_texts.h"
+#include "probes/account_sid.h"
+#include "probes/os_gate.h"
+#include "probes/process_token.h"
+#include "runtime/program_end.h"
+#include "runtime/program_texts.h"
+#include "runtime/wide_text.h"
+
+namespace varneth {
+namespace {
+
+Text Number(std::int32_t value) { return CopyText(std::to_string(value).c_str()); }
+
+void WriteLine(std::initializer_list<TextRef> parts) {
+  ConsoleWriteText({ConcatTexts(parts), texts::kLineEnd});
+}
+
+Text UsageErrorText(const CommandLine& line) {
+  switch (line.error) {
+    case UsageError::kUnknownOption:
+      return ConcatTexts({texts::kUnknownOption, line.errorArgument});
+    case UsageError::kMissingDirectory:
+      return ConcatTexts({texts::kOptionLead, line.errorArgument, texts::kMissingDirectory});
+    case UsageError::kRefusedExtension:
+      return ConcatTexts({texts::kRefusedExtension, line.errorArgument});
+    case UsageError::kNoExtension:
+    case UsageError::kNone:
+      break;
+  }
+  return CopyText(texts::kNoExtension);
+}
+
+const char* FateLead(const CleanupOutcome& outcome, const TargetFate& fate) {
+  if (outcome.result == CleanupResult::kListed) return texts::kWouldRemoveLead;
+  return fate.stayed ? texts::kStayedLead : texts::kRemovedLead;
+}
+
+// The backup file, each target with its fate and size, and a summary line.
+void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
+  if (outcome.result == CleanupResult::kBackupFailed) {
+    WriteLine({BackupFailureLine(outcome)});
+    WriteLine({extension, texts::kSummaryNotRemoved});
+    return;
+  }
+  if (outcome.targets.empty()) {
+    WriteLine({extension, texts::kNothingMentionsIt});
+    return;
+  }
+  if (!outcome.backupPath.empty()) WriteLine({texts::kBackupFileLead, NarrowText(outcome.backupPath)});
+  std::int32_t stayed = 0;
+  for (const TargetFate& fate : outcome.targets) {
+    if (fate.stayed) ++stayed;
+    WriteLine({FateLead(outcome, fate), TargetDisplayName(fate.target), texts::kCountsLead,
+               Number(fate.counts.keys), texts::kKeysCounted, Number(fate.counts.values),
+               texts::kValuesCounted});
+  }
+  const Text listed = Number(static_cast<std::int32_t>(outcome.targets.size()) - stayed);
+  if (outcome.result == CleanupResult::kListed) {
+    WriteLine({extension, texts::kSummaryDryRun, listed, texts::kItemsUnchanged});
+    return;
+  }
+  if (ShouldSuggestAdministrator(outcome, IsProcessElevated())) WriteLine({texts::kRunAsAdministrator});
+  if (stayed == 0) {
+    WriteLine({extension, texts::kSummaryRemoved, listed, texts::kItems});
+  } else {
+    WriteLine({extension, texts::kSummaryRemoved, listed, texts::kItems, texts::kComma,
+               Number(stayed), texts::kItemsStayed});
+  }
+}
+
+}  // namespace
+
+void RunCommandLine(int argc, const char* const* argv) {
+  // The texts end their lines in CR LF already; in text mode a file or pipe
+  // would receive CR CR LF.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+
+  if (!CheckOperatingSystem()) {
+    WriteLine({texts::kOldSystemRefusal});
+    EndProgram(kExitUsage);
+  }
+  const CommandLine line = ParseCommandLine(argc, argv);
+  if (line.help) {
+    ConsoleWriteText({texts::kUsage});
+    EndProgram(kExitDone);
+  }
+  if (line.error != UsageError::kNone) {
+    ConsoleWriteText(kStandardError,
+                     {UsageErrorText(line), texts::kLineEnd, texts::kUsageHint, texts::kLineEnd});
+    EndProgram(kExitUsage);
+  }
+
+  const LoggedOnAccount account = ReadLoggedOnAccount();
+  const std::wstring backupFolder = WidenText(line.backupFolder);
+  int exitCode = kExitDone;
+  for (const Text& extension : line.extensions) {
+    const CleanupOutcome outcome = RunExtensionCleanup(
+        {extension, account.sidText, account.name, backupFolder, line.dryRun});
+    WriteReport(extension, outcome);
+    if (outcome.result == CleanupResult::kPartlyRemoved ||
+        outcome.result == CleanupResult::kBackupFailed) {
+      exitCode = kExitIncomplete;
+    }
+  }
+  EndProgram(exitCode);
+}
+
+}  // namespace varneth

@@ -1,0 +1,16 @@
+// Varneth run from its command line, for scripts and administrators.
+#pragma once
+
+namespace varneth {
+
+// Exit codes a batch file can branch on.
+inline constexpr int kExitDone = 0;        // everything that existed is gone (or listed)
+inline constexpr int kExitIncomplete = 1;  // a key stayed, or a backup could not be written
+inline constexpr int kExitUsage = 2;       // a usage error or a refused system: nothing was done
+
+// Handles each extension of the command line in turn and ends the program
+// with its exit code. Standard input is never read; every line written ends
+// in exactly CR LF.
+[[noreturn]] void RunCommandLine(int argc, const char* const* argv);
+
+}  // namespace varneth

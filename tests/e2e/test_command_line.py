@@ -1,0 +1,147 @@
+"""Varneth from its command line, as a script runs it: standard input is no
+console (/dev/null, or a pipe that stays open), output goes to files, and the
+exit code tells what happened."""
+import subprocess
+import tempfile
+import unittest
+from pathlib import Path
+
+import wine_console as wc
+from test_cleanup import MACHINE_CLASSES, association, association_keys
+
+CP = "cp936"
+
+
+def lines(*texts: str) -> bytes:
+    return b"".join(text.encode(CP) + b"\r\n" for text in texts)
+
+
+def fates(lead: str, ext: str, cls: str):
+    """The target lines of association(ext, [cls]), in the cleanup's order."""
+    explorer = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer"
+    return [f"{lead}: {MACHINE_CLASSES}\\{cls} (5 个键, 3 个值)",
+            f"{lead}: {explorer}\\FileExts\\.{ext} (4 个键, 5 个值)",
+            f"{lead}: HKEY_CURRENT_USER\\Software\\Classes\\.{ext} (1 个键, 2 个值)",
+            f"{lead}: HKEY_CURRENT_USER\\Software\\Classes\\{ext}_auto_file (4 个键, 1 个值)",
+            f"{lead}: {explorer}\\RecentDocs\\.{ext} (1 个键, 2 个值)"]
+
+
+class CommandLine(wc.VarnethTestCase):
+    def seed(self, ext, cls):
+        keys = association_keys(ext, [cls])
+        for key in keys:
+            wc.delete_key(key)
+            self.addCleanup(wc.delete_key, key)
+        wc.import_reg(association(ext, [cls]))
+        return keys
+
+    def snapshot(self, keys):
+        folder = wc.backup_folder()
+        files = sorted(folder.iterdir()) if folder.exists() else []
+        return [wc.export_key(key) for key in keys], files
+
+    def run_args(self, *args, **kwargs):
+        return wc.run_command_line(self.exe, list(args), **kwargs)
+
+    def test_a_dry_run_lists_and_changes_nothing(self):
+        keys = self.seed("vntdry", "VarnethDry.Doc")
+        before = self.snapshot(keys)
+        # Registry names ignore letter case; paths are named as typed.
+        for args, ext in ((["/n", "vntdry"], "vntdry"), (["vntdry", "-n"], "vntdry"),
+                          (["--DRY-RUN", ".VNTDRY"], "VNTDRY")):
+            with self.subTest(args=args):
+                result = self.run_args(*args)
+                self.assertEqual(result.returncode, 0)
+                self.assert_bytes(result.stdout,
+                                  lines(*fates("将删除", ext, "VarnethDry.Doc"),
+                                        f"{ext}: 试运行，将删除 5 项，未做任何更改"))
+                self.assertEqual(result.stderr, b"")
+                self.assertEqual(self.snapshot(keys), before)
+
+    def test_an_extension_in_chinese_is_read_from_the_command_line(self):
+        key = r"HKEY_CURRENT_USER\Software\Classes\.测试"
+        wc.delete_key(key)
+        self.addCleanup(wc.delete_key, key)
+        wc.import_reg(f'[{key}]\n@="x"\n\n')
+        result = self.run_args("-n", "测试")
+        self.assertEqual(result.returncode, 0)
+        self.assert_bytes(result.stdout, lines(f"将删除: {key} (1 个键, 1 个值)",
+                                               "测试: 试运行，将删除 1 项，未做任何更改"))
+
+    def test_two_extensions_with_a_backup_folder_of_their_own(self):
+        keys_one = self.seed("vntclia", "VarnethCliA.Doc")
+        keys_two = self.seed("vntclib", "VarnethCliB.Doc")
+        before = {key: wc.export_key(key) for key in keys_one + keys_two}
+        with tempfile.TemporaryDirectory() as tmp:
+            folder = Path(tmp) / "new" / "backups"
+            # A pipe that stays open: the program must not wait on it.
+            result = self.run_args("vntclia", "/b", wc.windows_path(folder), "vntclib",
+                                   stdin=subprocess.PIPE)
+            self.assertEqual(result.returncode, 0)
+            self.assert_gone(keys_one + keys_two)
+            files = sorted(folder.glob("*.reg"))
+            self.assertEqual([f.name[:8] for f in files], ["vntclia-", "vntclib-"])
+            expected = b""
+            for ext, cls, file in (("vntclia", "VarnethCliA.Doc", files[0]),
+                                   ("vntclib", "VarnethCliB.Doc", files[1])):
+                expected += lines(f"备份文件: {wc.windows_path(file)}", *fates("已删除", ext, cls),
+                                  f"{ext}: 已删除 5 项")
+            self.assert_bytes(result.stdout.lower(), expected.lower())
+            for file in files:
+                wc.reg("import", wc.windows_path(file), check=True)
+        for key, text in before.items():
+            self.assertEqual(wc.export_key(key), text, key)
+
+    def test_a_key_that_stays_gives_exit_code_1(self):
+        auto = r"HKEY_CURRENT_USER\Software\Classes\vntclistay_auto_file"
+        wc.delete_key(auto)
+        self.addCleanup(wc.delete_key, auto)
+        wc.import_reg(f'[{auto}\\{"k" * 255}]\n"v"="x"\n\n')
+        self.addCleanup(lambda: [p.unlink() for p in wc.backup_folder().glob("vntclistay-*")])
+        result = self.run_args("vntclistay")
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(f"未能删除: {auto} (2 个键, 1 个值)\r\n".encode(CP), result.stdout)
+        self.assertTrue(result.stdout.endswith(lines("vntclistay: 已删除 0 项，1 项未能删除")))
+        self.assertTrue(wc.key_exists(auto))
+
+    def test_usage_errors_do_nothing_at_all(self):
+        keys = self.seed("vntcliok", "VarnethCliOk.Doc")
+        before = self.snapshot(keys)
+        cases = [(["vntcliok", "exe"], "不能处理的扩展名: exe"),
+                 (["vntcliok", ".BAT"], "不能处理的扩展名: .BAT"),
+                 (["...", "vntcliok"], "不能处理的扩展名: ..."),
+                 (["vntcliok", "/x"], "未知选项: /x"),
+                 (["vntcliok", "--frobnicate"], "未知选项: --frobnicate"),
+                 (["vntcliok", "/b"], "选项 /b 缺少目录"),
+                 (["/n"], "未指定扩展名"),
+                 ([], None)]
+        for args, message in cases[:-1]:
+            with self.subTest(args=args):
+                result = self.run_args(*args)
+                self.assertEqual(result.returncode, 2)
+                self.assertEqual(result.stdout, b"")
+                self.assert_bytes(result.stderr, lines(message, "用 varneth /? 查看用法。"))
+                self.assertEqual(self.snapshot(keys), before)
+
+    def test_help_shows_the_usage_whatever_stands_beside_it(self):
+        for args in (["/?"], ["--help"], ["-h", "vntcliok"], ["/x", "exe", "/?"]):
+            with self.subTest(args=args):
+                result = self.run_args(*args)
+                self.assertEqual(result.returncode, 0)
+                self.assertTrue(result.stdout.startswith("用法: varneth [选项] 扩展名".encode(CP)))
+                self.assertIn(b"/n, -n, --dry-run", result.stdout)
+                self.assertNotIn(b"\r\r\n", result.stdout)
+                self.assertEqual(result.stderr, b"")
+
+    def test_an_old_system_is_refused_without_waiting(self):
+        wc.reg("add", r"HKCU\Software\Wine", "/v", "Version", "/d", "winxp", "/f", check=True)
+        self.addCleanup(wc.reg, "delete", r"HKCU\Software\Wine", "/v", "Version", "/f")
+        result = self.run_args("vntcliold", stdin=subprocess.PIPE, timeout=30)
+        self.assertEqual(result.returncode, 2)
+        self.assert_bytes(result.stdout,
+                          lines("", " NT 5.x 不需要使用本程序，本程序只支持 NT 6.x 及以上系统"))
+
+
+if __name__ == "__main__":
+    CommandLine.exe = wc.exe_from_argv()
+    unittest.main(verbosity=2)
