@@ -1,12 +1,5 @@
-# Cross-compiles the 64-bit Windows console program with mingw-w64 and runs
-# what it builds (unit tests) under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# The same program for x86-64, for testing on hosts whose kernel runs no
+# 32-bit programs (Wine's 32-bit loader needs them).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+set(VARNETH_MINGW_TARGET x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)
