@@ -53,7 +53,8 @@ class FileHandle {
 };
 
 bool CannotStandInAFileName(wchar_t c) {
-  return c < 0x20 || c == 0x7F || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos;
+  return c < 0x20 || c == 0x7F ||
+         std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos;
 }
 
 void AppendNumber(std::wstring& out, unsigned value, int digits) {
@@ -72,7 +73,8 @@ bool IsFolder(const std::wstring& path) {
 // last step tells whether the folder is there.
 DWORD CreateFolderPath(const std::wstring& folder) {
   if (IsFolder(folder)) return ERROR_SUCCESS;
-  for (size_t at = folder.find(L'\\', 1); at != std::wstring::npos; at = folder.find(L'\\', at + 1)) {
+  for (size_t at = folder.find(L'\\', 1); at != std::wstring::npos;
+       at = folder.find(L'\\', at + 1)) {
     CreateDirectoryW(folder.substr(0, at).c_str(), nullptr);
   }
   if (CreateDirectoryW(folder.c_str(), nullptr)) return ERROR_SUCCESS;
@@ -97,7 +99,9 @@ DWORD WriteWhole(HANDLE file, const void* bytes, size_t count) {
 DWORD WriteAndFlush(HANDLE file, const std::wstring& content) {
   const unsigned char byteOrderMark[] = {0xFF, 0xFE};
   DWORD error = WriteWhole(file, byteOrderMark, sizeof byteOrderMark);
-  if (error == ERROR_SUCCESS) error = WriteWhole(file, content.data(), content.size() * sizeof(wchar_t));
+  if (error == ERROR_SUCCESS) {
+    error = WriteWhole(file, content.data(), content.size() * sizeof(wchar_t));
+  }
   if (error == ERROR_SUCCESS && !FlushFileBuffers(file)) error = GetLastError();
   return error;
 }
@@ -106,7 +110,9 @@ DWORD WriteAndFlush(HANDLE file, const std::wstring& content) {
 
 std::wstring DefaultBackupFolder() {
   ShellString localAppData;
-  if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, localAppData.Put()))) return {};
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, localAppData.Put()))) {
+    return {};
+  }
   return std::wstring(localAppData.Get()) + L"\\Varneth\\Backups";
 }
 

@@ -25,8 +25,8 @@ std::wstring FullFolderPath(const std::wstring& folder);
 std::wstring BackupFileStem(TextRef extension, const SYSTEMTIME& localTime);
 
 struct BackupFile {
-  std::wstring path;             // the file written, or the first name tried
-  DWORD error = ERROR_SUCCESS;   // why it could not be written
+  std::wstring path;            // the file written, or the first name tried
+  DWORD error = ERROR_SUCCESS;  // why it could not be written
   bool Written() const { return error == ERROR_SUCCESS; }
 };
 

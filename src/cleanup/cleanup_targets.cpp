@@ -20,8 +20,7 @@ bool SameName(const std::wstring& a, size_t length, const std::wstring& b) {
 }
 
 bool SameKey(const CleanupTarget& a, const CleanupTarget& b) {
-  return a.root == b.root && IsWithinKey(a.keyPath, b.keyPath) &&
-         IsWithinKey(b.keyPath, a.keyPath);
+  return a.root == b.root && IsWithinKey(a.keyPath, b.keyPath) && IsWithinKey(b.keyPath, a.keyPath);
 }
 
 // Whether a candidate is a place another target already holds: a key below
@@ -33,7 +32,8 @@ bool IsCovered(const CleanupTarget& candidate, const std::vector<CleanupTarget>&
     if (other.kind == TargetKind::kKey && other.root == candidate.root &&
         IsWithinKey(candidate.keyPath, other.keyPath)) {
       // Of two equal keys the first stays.
-      if (candidate.kind == TargetKind::kValue || !SameKey(candidate, other) || &other < &candidate) {
+      if (candidate.kind == TargetKind::kValue || !SameKey(candidate, other) ||
+          &other < &candidate) {
         return true;
       }
     }

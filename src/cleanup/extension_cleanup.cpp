@@ -48,8 +48,8 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     return outcome;
   }
   if (!outcome.targets.empty()) {
-    const std::wstring folder = request.backupFolder.empty() ? DefaultBackupFolder()
-                                                             : FullFolderPath(request.backupFolder);
+    const std::wstring folder =
+        request.backupFolder.empty() ? DefaultBackupFolder() : FullFolderPath(request.backupFolder);
     const std::wstring stem = BackupStem(request.extension);
     if (outcome.result == CleanupResult::kBackupFailed) {
       outcome.backupPath = folder + L"\\" + stem + L".reg";

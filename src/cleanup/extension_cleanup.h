@@ -14,7 +14,7 @@
 namespace varneth {
 
 struct CleanupRequest {
-  TextRef extension;    // dots and spaces already removed
+  TextRef extension;  // dots and spaces already removed
   TextRef sidText;
   TextRef accountName;
   std::wstring backupFolder;  // empty: %LOCALAPPDATA%\Varneth\Backups

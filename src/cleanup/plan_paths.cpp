@@ -5,7 +5,8 @@
 namespace varneth {
 namespace {
 
-constexpr char kExplorerPrefix[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.";
+constexpr char kExplorerPrefix[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.";
 constexpr char kUserClassesPrefix[] = "Software\\Classes\\";
 constexpr char kMachineClassesPrefix[] = "SOFTWARE\\Classes\\";
 constexpr char kClassListSuffix[] = "\\OpenWithProgids";
@@ -45,8 +46,8 @@ Text ItemPath(TextRef keyPath, TextRef valueName) {
 
 bool NamesAClassKey(TextRef className) {
   if (className.Bytes()[0] == '\\') return false;
-  const Text withoutBackslashes = ReplaceText(className, kSeparator, std::nullopt, std::nullopt,
-                                              std::nullopt, true);
+  const Text withoutBackslashes =
+      ReplaceText(className, kSeparator, std::nullopt, std::nullopt, std::nullopt, true);
   return RemoveSpaces(withoutBackslashes).HasBlock();
 }
 

@@ -11,12 +11,18 @@ namespace {
 
 HKEY DeleteRootKey(DeleteRootCode code) {
   switch (code) {
-    case 1: return HKEY_CLASSES_ROOT;
-    case 2: return HKEY_CURRENT_CONFIG;
-    case 3: return HKEY_CURRENT_USER;
-    case 4: return HKEY_LOCAL_MACHINE;
-    case 5: return HKEY_USERS;
-    default: return nullptr;
+    case 1:
+      return HKEY_CLASSES_ROOT;
+    case 2:
+      return HKEY_CURRENT_CONFIG;
+    case 3:
+      return HKEY_CURRENT_USER;
+    case 4:
+      return HKEY_LOCAL_MACHINE;
+    case 5:
+      return HKEY_USERS;
+    default:
+      return nullptr;
   }
 }
 

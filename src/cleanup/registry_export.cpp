@@ -72,7 +72,8 @@ ExportStatus ExportValues(HKEY key, std::wstring& out, ExportCounts& counts) {
     DWORD nameLength = static_cast<DWORD>(name.size());
     DWORD type = REG_NONE;
     DWORD size = static_cast<DWORD>(data.size());
-    status = RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+    status =
+        RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
     if (status == ERROR_NO_MORE_ITEMS) return {};
     if (status == ERROR_MORE_DATA) {
       name.resize(name.size() * 2);

@@ -17,12 +17,12 @@ enum class UsageError {
 };
 
 struct CommandLine {
-  bool help = false;     // /?, -?, /h, -h, --help: usage only, whatever else stands beside it
-  bool dryRun = false;   // /n, -n, --dry-run
-  Text backupFolder;     // /b DIR, -b DIR, --backup-dir DIR or --backup-dir=DIR; empty: the default
+  bool help = false;    // /?, -?, /h, -h, --help: usage only, whatever else stands beside it
+  bool dryRun = false;  // /n, -n, --dry-run
+  Text backupFolder;    // /b DIR, -b DIR, --backup-dir DIR or --backup-dir=DIR; empty: the default
   std::vector<Text> extensions;  // spaces and dots removed, in order
   UsageError error = UsageError::kNone;
-  Text errorArgument;    // the argument the error is about, as given
+  Text errorArgument;  // the argument the error is about, as given
 };
 
 // Reads the arguments after the program's name, in the ANSI code page as the

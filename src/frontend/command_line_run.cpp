@@ -57,7 +57,9 @@ void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
     WriteLine({extension, texts::kNothingMentionsIt});
     return;
   }
-  if (!outcome.backupPath.empty()) WriteLine({texts::kBackupFileLead, NarrowText(outcome.backupPath)});
+  if (!outcome.backupPath.empty()) {
+    WriteLine({texts::kBackupFileLead, NarrowText(outcome.backupPath)});
+  }
   std::int32_t stayed = 0;
   for (const TargetFate& fate : outcome.targets) {
     if (fate.stayed) ++stayed;
@@ -70,7 +72,9 @@ void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
     WriteLine({extension, texts::kSummaryDryRun, listed, texts::kItemsUnchanged});
     return;
   }
-  if (ShouldSuggestAdministrator(outcome, IsProcessElevated())) WriteLine({texts::kRunAsAdministrator});
+  if (ShouldSuggestAdministrator(outcome, IsProcessElevated())) {
+    WriteLine({texts::kRunAsAdministrator});
+  }
   if (stayed == 0) {
     WriteLine({extension, texts::kSummaryRemoved, listed, texts::kItems});
   } else {
@@ -106,8 +110,8 @@ void RunCommandLine(int argc, const char* const* argv) {
   const std::wstring backupFolder = WidenText(line.backupFolder);
   int exitCode = kExitDone;
   for (const Text& extension : line.extensions) {
-    const CleanupOutcome outcome = RunExtensionCleanup(
-        {extension, account.sidText, account.name, backupFolder, line.dryRun});
+    const CleanupOutcome outcome =
+        RunExtensionCleanup({extension, account.sidText, account.name, backupFolder, line.dryRun});
     WriteReport(extension, outcome);
     if (outcome.result == CleanupResult::kPartlyRemoved ||
         outcome.result == CleanupResult::kBackupFailed) {

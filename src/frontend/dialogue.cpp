@@ -1,7 +1,5 @@
 #include "frontend/dialogue.h"
 
-#include <windows.h>
-
 #include "cleanup/extension_cleanup.h"
 #include "frontend/console.h"
 #include "frontend/outcome_texts.h"
@@ -34,7 +32,9 @@ void WriteOutcome(TextRef extension, const CleanupOutcome& outcome) {
   } else if (outcome.result == CleanupResult::kPartlyRemoved) {
     ConsoleWriteText({texts::kLineEnd, texts::kKeysStayedHeading, texts::kLineEnd});
     for (const TargetFate& fate : outcome.targets) {
-      if (fate.stayed) ConsoleWriteText({ConcatTexts({TargetDisplayName(fate.target), texts::kLineEnd})});
+      if (fate.stayed) {
+        ConsoleWriteText({ConcatTexts({TargetDisplayName(fate.target), texts::kLineEnd})});
+      }
     }
     if (ShouldSuggestAdministrator(outcome, IsProcessElevated())) {
       ConsoleWriteText({texts::kRunAsAdministrator, texts::kLineEnd});

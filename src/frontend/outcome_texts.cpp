@@ -21,12 +21,14 @@ Text SystemErrorText(DWORD error) {
       nullptr, error, 0, reinterpret_cast<char*>(&message), 0, nullptr);
   std::string text = length > 0 ? std::string(message, length) : "error " + std::to_string(error);
   LocalFree(message);
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' ||
-                           text.back() == '.')) {
+  while (!text.empty() &&
+         (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.')) {
     text.pop_back();
   }
   // The full stop of code page 936, A1 A3.
-  if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\xA1\xA3") == 0) text.resize(text.size() - 2);
+  if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\xA1\xA3") == 0) {
+    text.resize(text.size() - 2);
+  }
   return CopyText(text.c_str());
 }
 

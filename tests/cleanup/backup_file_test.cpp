@@ -82,7 +82,9 @@ TEST_F(BackupFolder, WritesUtf16WithAByteOrderMarkIntoANewFolder) {
   const BackupFile file = WriteBackupFile(folder, L"txt-20260307-120509", L"Ab中");
   ASSERT_TRUE(file.Written()) << file.error;
   EXPECT_EQ(file.path, folder + L"\\txt-20260307-120509.reg");
-  EXPECT_EQ(Read(file.path), std::string("\xFF\xFE" "A\0b\0\x2D\x4E", 8));
+  EXPECT_EQ(Read(file.path), std::string("\xFF\xFE"
+                                         "A\0b\0\x2D\x4E",
+                                         8));
 }
 
 TEST_F(BackupFolder, NeverOverwritesAFileTakesTheNextFreeNumber) {

@@ -25,7 +25,8 @@ std::vector<std::string> Described(const std::vector<CleanupTarget>& targets) {
   std::vector<std::string> lines;
   for (const CleanupTarget& target : targets) {
     std::string line = std::string(target.existed ? "+" : "") + FullKeyPath(target).Bytes();
-    if (target.kind == TargetKind::kValue) line += std::string(" [") + target.valueName.Bytes() + "]";
+    if (target.kind == TargetKind::kValue)
+      line += std::string(" [") + target.valueName.Bytes() + "]";
     lines.push_back(line);
   }
   return lines;
@@ -101,7 +102,8 @@ TEST_F(CleanupTargets, AValueNamedLikeATargetKeyIsATargetAndExistenceIsNoted) {
 }
 
 TEST_F(CleanupTargets, ClassesInsideAnotherListedClassAreLeftOut) {
-  if (!CanWriteMachineClasses()) GTEST_SKIP() << "needs the right to write below HKEY_LOCAL_MACHINE";
+  if (!CanWriteMachineClasses())
+    GTEST_SKIP() << "needs the right to write below HKEY_LOCAL_MACHINE";
   const std::string list = kRecord + "\\OpenWithProgids";
   AddString(HKEY_CURRENT_USER, list, "VarnethTgt\\Nested", "");
   AddString(HKEY_CURRENT_USER, list, "VarnethTgt", "");

@@ -55,8 +55,7 @@ TEST(AppendValueLine, EveryTypeHasItsForm) {
   EXPECT_EQ(Line(L"x", REG_NONE, bytes, 0), L"\"x\"=hex(0):\r\n");
   EXPECT_EQ(Line(L"x", 0x100, bytes, 1), L"\"x\"=hex(100):01\r\n");
   EXPECT_EQ(Line(L"x", 0xFFFFFFFF, bytes, 1), L"\"x\"=hex(ffffffff):01\r\n");
-  EXPECT_EQ(StringLine(L"e", L"%x%", REG_EXPAND_SZ),
-            L"\"e\"=hex(2):25,00,78,00,25,00,00,00\r\n");
+  EXPECT_EQ(StringLine(L"e", L"%x%", REG_EXPAND_SZ), L"\"e\"=hex(2):25,00,78,00,25,00,00,00\r\n");
 }
 
 TEST(AppendValueLine, LongHexDataIsWrappedWithinEightyColumns) {
@@ -118,7 +117,8 @@ TEST_F(ExportKeyTreeTest, WritesParentsBeforeChildrenWithValuesOfAnySize) {
   EXPECT_TRUE(status.Complete());
   EXPECT_EQ(counts.keys, 4);
   EXPECT_EQ(counts.values, 2);
-  const size_t root = out.find(L"\r\n[HKEY_CURRENT_USER\\T]\r\n\"" + std::wstring(300, L'n') + L"\"=\"");
+  const size_t root =
+      out.find(L"\r\n[HKEY_CURRENT_USER\\T]\r\n\"" + std::wstring(300, L'n') + L"\"=\"");
   const size_t a = out.find(L"\r\n[HKEY_CURRENT_USER\\T\\a]\r\n");
   const size_t b = out.find(L"\r\n[HKEY_CURRENT_USER\\T\\a\\b]\r\n@=\"deep\"\r\n");
   const size_t k = out.find(L"\r\n[HKEY_CURRENT_USER\\T\\" + std::wstring(255, L'k') + L"]\r\n");

@@ -60,7 +60,8 @@ TEST(ParseCommandLine, RefusesWhatTheDialogueRefuses) {
     const CommandLine line = Parse({refused});
     EXPECT_EQ(line.error, UsageError::kRefusedExtension) << refused;
   }
-  EXPECT_EQ(Extensions(Parse({"\xD6\xD0\xCE\xC4"})), (std::vector<std::string>{"\xD6\xD0\xCE\xC4"}));
+  EXPECT_EQ(Extensions(Parse({"\xD6\xD0\xCE\xC4"})),
+            (std::vector<std::string>{"\xD6\xD0\xCE\xC4"}));
 }
 
 TEST(ParseCommandLine, HelpIsSeenWhateverElseStandsBesideIt) {

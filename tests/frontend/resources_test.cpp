@@ -98,8 +98,8 @@ TEST_F(ProgramResources, VersionResourceNamesTheProgramInSimplifiedChinese) {
 
   ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", &value, &length));
   const auto* fixed = static_cast<VS_FIXEDFILEINFO*>(value);
-  EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(VARNETH_VERSION_MINOR,
-                                                                VARNETH_VERSION_MAJOR)));
+  EXPECT_EQ(fixed->dwFileVersionMS,
+            static_cast<DWORD>(MAKELONG(VARNETH_VERSION_MINOR, VARNETH_VERSION_MAJOR)));
   EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(MAKELONG(0, VARNETH_VERSION_PATCH)));
 }
 
