@@ -105,11 +105,14 @@ std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText
 bool TargetExists(const CleanupTarget& target) {
   RegistryKey key;
   const REGSAM access = target.kind == TargetKind::kKey ? KEY_READ : KEY_QUERY_VALUE;
-  if (RegOpenKeyExA(target.root, target.keyPath.Bytes(), 0, access, key.Put()) != ERROR_SUCCESS) {
-    return false;
+  const LONG opened = RegOpenKeyExA(target.root, target.keyPath.Bytes(), 0, access, key.Put());
+  // A key that refuses to be read is there all the same: counted as a target,
+  // its backup fails, so nothing is deleted that was not saved first.
+  if (target.kind == TargetKind::kKey) {
+    return opened == ERROR_SUCCESS || opened == ERROR_ACCESS_DENIED;
   }
-  return target.kind == TargetKind::kKey ||
-         RegQueryValueExA(key.Get(), target.valueName.Bytes(), nullptr, nullptr, nullptr,
+  if (opened != ERROR_SUCCESS) return false;
+  return RegQueryValueExA(key.Get(), target.valueName.Bytes(), nullptr, nullptr, nullptr,
                           nullptr) == ERROR_SUCCESS;
 }
 

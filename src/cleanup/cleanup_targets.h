@@ -35,7 +35,8 @@ struct CleanupTarget {
 // `existed` tells whether each one exists now.
 std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText);
 
-// Whether the key, or the value, is there (now).
+// Whether the key, or the value, is there now. A key that exists but may not
+// be read counts as there.
 bool TargetExists(const CleanupTarget& target);
 
 // "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_USERS", ...
