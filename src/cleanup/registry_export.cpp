@@ -58,33 +58,62 @@ void AppendHexBytes(std::wstring& out, size_t lineStart, const BYTE* data, DWORD
 
 ExportStatus RegistryFailure(LONG error) { return {ExportProblem::kRegistryError, error}; }
 
-// Lists the key's values; the buffers grow whenever the registry says they
-// are too small.
-ExportStatus ExportValues(HKEY key, std::wstring& out, ExportCounts& counts) {
-  DWORD longestName = 0;
-  DWORD largestData = 0;
-  LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                 &longestName, &largestData, nullptr, nullptr);
-  if (status != ERROR_SUCCESS) return RegistryFailure(status);
-  std::vector<wchar_t> name(longestName + 1);
-  std::vector<BYTE> data(std::max<DWORD>(largestData, 1));
+// Name and data buffers shared by a whole export: each starts at a size that
+// fits most keys and grows whenever the registry says it is too small, so no
+// key costs a call to ask for its sizes.
+struct ExportBuffers {
+  std::vector<wchar_t> name = std::vector<wchar_t>(256);
+  std::vector<BYTE> data = std::vector<BYTE>(1024);
+};
+
+ExportStatus ExportValues(HKEY key, ExportBuffers& buffers, std::wstring& out,
+                          ExportCounts& counts) {
   for (DWORD index = 0;;) {
-    DWORD nameLength = static_cast<DWORD>(name.size());
+    DWORD nameLength = static_cast<DWORD>(buffers.name.size());
     DWORD type = REG_NONE;
-    DWORD size = static_cast<DWORD>(data.size());
-    status =
-        RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+    DWORD size = static_cast<DWORD>(buffers.data.size());
+    const LONG status = RegEnumValueW(key, index, buffers.name.data(), &nameLength, nullptr, &type,
+                                      buffers.data.data(), &size);
     if (status == ERROR_NO_MORE_ITEMS) return {};
     if (status == ERROR_MORE_DATA) {
-      name.resize(name.size() * 2);
-      data.resize(std::max<size_t>(size, data.size() * 2));
+      // Either buffer may be the short one; the data's size is known.
+      buffers.name.resize(buffers.name.size() * 2);
+      buffers.data.resize(std::max<size_t>(size, buffers.data.size() * 2));
       continue;
     }
     if (status != ERROR_SUCCESS) return RegistryFailure(status);
-    const std::wstring valueName(name.data(), nameLength);
+    const std::wstring valueName(buffers.name.data(), nameLength);
     if (!CanCarryName(valueName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
-    AppendValueLine(out, valueName, type, data.data(), size);
+    AppendValueLine(out, valueName, type, buffers.data.data(), size);
     ++counts.values;
+    ++index;
+  }
+}
+
+ExportStatus ExportTree(HKEY key, const std::wstring& fullPath, ExportBuffers& buffers,
+                        std::wstring& out, ExportCounts& counts) {
+  AppendKeyHeader(out, fullPath);
+  ++counts.keys;
+  ExportStatus status = ExportValues(key, buffers, out, counts);
+  if (!status.Complete()) return status;
+
+  for (DWORD index = 0;;) {
+    DWORD length = static_cast<DWORD>(buffers.name.size());
+    const LONG result = RegEnumKeyExW(key, index, buffers.name.data(), &length, nullptr, nullptr,
+                                      nullptr, nullptr);
+    if (result == ERROR_NO_MORE_ITEMS) return {};
+    if (result == ERROR_MORE_DATA) {
+      buffers.name.resize(buffers.name.size() * 2);
+      continue;
+    }
+    if (result != ERROR_SUCCESS) return RegistryFailure(result);
+    const std::wstring childName(buffers.name.data(), length);
+    if (!CanCarryName(childName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
+    RegistryKey child;
+    const LONG opened = RegOpenKeyExW(key, childName.c_str(), 0, KEY_READ, child.Put());
+    if (opened != ERROR_SUCCESS) return RegistryFailure(opened);
+    status = ExportTree(child.Get(), fullPath + L"\\" + childName, buffers, out, counts);
+    if (!status.Complete()) return status;
     ++index;
   }
 }
@@ -141,31 +170,8 @@ void AppendValueLine(std::wstring& out, const std::wstring& name, DWORD type, co
 
 ExportStatus ExportKeyTree(HKEY key, const std::wstring& fullPath, std::wstring& out,
                            ExportCounts& counts) {
-  AppendKeyHeader(out, fullPath);
-  ++counts.keys;
-  ExportStatus status = ExportValues(key, out, counts);
-  if (!status.Complete()) return status;
-
-  std::vector<wchar_t> name(256);
-  for (DWORD index = 0;;) {
-    DWORD length = static_cast<DWORD>(name.size());
-    const LONG result =
-        RegEnumKeyExW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_NO_MORE_ITEMS) return {};
-    if (result == ERROR_MORE_DATA) {
-      name.resize(name.size() * 2);
-      continue;
-    }
-    if (result != ERROR_SUCCESS) return RegistryFailure(result);
-    const std::wstring childName(name.data(), length);
-    if (!CanCarryName(childName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
-    RegistryKey child;
-    const LONG opened = RegOpenKeyExW(key, childName.c_str(), 0, KEY_READ, child.Put());
-    if (opened != ERROR_SUCCESS) return RegistryFailure(opened);
-    status = ExportKeyTree(child.Get(), fullPath + L"\\" + childName, out, counts);
-    if (!status.Complete()) return status;
-    ++index;
-  }
+  ExportBuffers buffers;
+  return ExportTree(key, fullPath, buffers, out, counts);
 }
 
 ExportStatus ExportOneValue(HKEY key, const std::wstring& keyFullPath, const std::wstring& name,
