@@ -92,6 +92,24 @@ class CommandLine(wc.VarnethTestCase):
         for key, text in before.items():
             self.assertEqual(wc.export_key(key), text, key)
 
+    def test_a_backup_that_cannot_be_written_leaves_every_extension_untouched(self):
+        keys = self.seed("vntclinob", "VarnethCliNoB.Doc")
+        before = self.snapshot(keys)
+        with tempfile.TemporaryDirectory() as tmp:
+            blocker = Path(tmp) / "a file"
+            blocker.write_bytes(b"not a folder")
+            folder = wc.windows_path(blocker / "backups")
+            result = self.run_args("-b", folder, "vntclinob", "vntclinothing")
+        self.assertEqual(result.returncode, 1)
+        first, summary, nothing, end = result.stdout.split(b"\r\n")
+        self.assertTrue(first.startswith(f"无法写入备份文件 {folder}\\vntclinob-".encode(CP)), first)
+        self.assertTrue(first.endswith("，未删除任何内容。".encode(CP)), first)
+        self.assertEqual(summary, "vntclinob: 关联未删除".encode(CP))
+        # Nothing mentions the second one, so it needs no backup.
+        self.assertEqual(nothing, "vntclinothing: 注册表中没有此扩展名的关联".encode(CP))
+        self.assertEqual(end, b"")
+        self.assertEqual(self.snapshot(keys), before)
+
     def test_a_key_that_stays_gives_exit_code_1(self):
         auto = r"HKEY_CURRENT_USER\Software\Classes\vntclistay_auto_file"
         wc.delete_key(auto)

@@ -37,6 +37,14 @@ class Terminal(wc.VarnethTestCase):
         self.assert_reads_in_order(result.screen, turn + turn)
         self.assertNotIn("\ufffd", seen(result.screen))
 
+    def test_the_command_line_reads_in_chinese(self):
+        result = wc.run_session(self.exe, [], on_screen=True, args=["/n", "vntscrcli"])
+        self.assertEqual(result.returncode, 0)
+        self.assert_reads_in_order(result.screen, ["vntscrcli: 注册表中没有此扩展名的关联"])
+        result = wc.run_session(self.exe, [], on_screen=True, args=["/?"])
+        self.assertEqual(result.returncode, 0)
+        self.assert_reads_in_order(result.screen, ["用法: varneth [选项] 扩展名", "显示本说明"])
+
     def test_the_refusal_of_an_old_system_reads_in_chinese(self):
         wc.reg("add", r"HKCU\Software\Wine", "/v", "Version", "/d", "winxp", "/f", check=True)
         self.addCleanup(wc.reg, "delete", r"HKCU\Software\Wine", "/v", "Version", "/f")
