@@ -28,11 +28,14 @@ def fates(lead: str, ext: str, cls: str):
 
 class CommandLine(wc.VarnethTestCase):
     def seed(self, ext, cls):
-        keys = association_keys(ext, [cls])
+        return self.seed_keys(association_keys(ext, [cls]), association(ext, [cls]))
+
+    def seed_keys(self, keys, text):
+        """Seeds .reg text whose keys are removed before and after the test."""
         for key in keys:
             wc.delete_key(key)
             self.addCleanup(wc.delete_key, key)
-        wc.import_reg(association(ext, [cls]))
+        wc.import_reg(text)
         return keys
 
     def snapshot(self, keys):
@@ -60,9 +63,7 @@ class CommandLine(wc.VarnethTestCase):
 
     def test_an_extension_in_chinese_is_read_from_the_command_line(self):
         key = r"HKEY_CURRENT_USER\Software\Classes\.测试"
-        wc.delete_key(key)
-        self.addCleanup(wc.delete_key, key)
-        wc.import_reg(f'[{key}]\n@="x"\n\n')
+        self.seed_keys([key], f'[{key}]\n@="x"\n\n')
         result = self.run_args("-n", "测试")
         self.assertEqual(result.returncode, 0)
         self.assert_bytes(result.stdout, lines(f"将删除: {key} (1 个键, 1 个值)",
@@ -112,9 +113,7 @@ class CommandLine(wc.VarnethTestCase):
 
     def test_a_key_that_stays_gives_exit_code_1(self):
         auto = r"HKEY_CURRENT_USER\Software\Classes\vntclistay_auto_file"
-        wc.delete_key(auto)
-        self.addCleanup(wc.delete_key, auto)
-        wc.import_reg(f'[{auto}\\{"k" * 255}]\n"v"="x"\n\n')
+        self.seed_keys([auto], f'[{auto}\\{"k" * 255}]\n"v"="x"\n\n')
         self.addCleanup(lambda: [p.unlink() for p in wc.backup_folder().glob("vntclistay-*")])
         result = self.run_args("vntclistay")
         self.assertEqual(result.returncode, 1)
