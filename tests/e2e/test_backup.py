@@ -73,12 +73,7 @@ class Backup(wc.VarnethTestCase):
                 path.unlink()
 
     def seed(self, ext, classes, text):
-        keys = association_keys(ext, classes)
-        for key in keys:
-            wc.delete_key(key)
-            self.addCleanup(wc.delete_key, key)
-        wc.import_reg5(text)
-        return keys
+        return self.seed_keys(association_keys(ext, classes), text, unicode=True)
 
     def backups_of(self, ext):
         return sorted(wc.backup_folder().glob(f"{ext}-*.reg"))

@@ -72,11 +72,8 @@ def export_registry():
 
 class Cleanup(wc.VarnethTestCase):
     def seed(self, text, extensions, classes):
-        for key in [k for ext in extensions for k in association_keys(ext, [])] + \
-                   [f"{MACHINE_CLASSES}\\{name}" for name in classes]:
-            wc.delete_key(key)
-            self.addCleanup(wc.delete_key, key)
-        wc.import_reg(text)
+        self.seed_keys([k for ext in extensions for k in association_keys(ext, [])] +
+                       [f"{MACHINE_CLASSES}\\{name}" for name in classes], text)
 
     def clean(self, *extensions):
         typed = []

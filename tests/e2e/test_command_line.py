@@ -30,14 +30,6 @@ class CommandLine(wc.VarnethTestCase):
     def seed(self, ext, cls):
         return self.seed_keys(association_keys(ext, [cls]), association(ext, [cls]))
 
-    def seed_keys(self, keys, text):
-        """Seeds .reg text whose keys are removed before and after the test."""
-        for key in keys:
-            wc.delete_key(key)
-            self.addCleanup(wc.delete_key, key)
-        wc.import_reg(text)
-        return keys
-
     def snapshot(self, keys):
         folder = wc.backup_folder()
         files = sorted(folder.iterdir()) if folder.exists() else []

@@ -90,10 +90,7 @@ class Hostile(wc.VarnethTestCase):
 """
         machine = [f"{MACHINE_CLASSES}\\{name}" for name in
                    ("VarnethHostile", "VarnethLead", long_class, "~VarnethAfterTooLong")]
-        for key in association_keys("vnthreg", []) + machine:
-            wc.delete_key(key)
-            self.addCleanup(wc.delete_key, key)
-        wc.import_reg(text)
+        self.seed_keys(association_keys("vnthreg", []) + machine, text)
         self.assertTrue(wc.key_exists(f"{auto}\\{'k' * 254}"))
 
         result = wc.run_session(self.exe, [b"vnthreg", b"y"])
@@ -114,9 +111,7 @@ class Hostile(wc.VarnethTestCase):
 
     def test_a_255_character_subkey_name_ends_the_listing_and_keeps_its_parents(self):
         auto = f"{USER_CLASSES}\\vnthkey_auto_file"
-        wc.delete_key(auto)
-        self.addCleanup(wc.delete_key, auto)
-        wc.import_reg(f'[{auto}\\{"k" * 255}]\n"v"="x"\n\n[{auto}\\shell]\n@="x"\n\n')
+        self.seed_keys([auto], f'[{auto}\\{"k" * 255}]\n"v"="x"\n\n[{auto}\\shell]\n@="x"\n\n')
         # The subkey cannot be listed, so neither it nor the class above it
         # can be deleted, and the run says so.
         self.assert_survived(wc.run_session(self.exe, [b"vnthkey", b"y"]), 1,

@@ -232,6 +232,15 @@ class VarnethTestCase(unittest.TestCase):
     def assert_bytes(self, actual: bytes, expected: bytes):
         self.assertEqual(actual, expected, f"\nactual:   {actual!r}\nexpected: {expected!r}")
 
+    def seed_keys(self, keys, text, *, unicode=False):
+        """Seeds .reg text (REGEDIT4, or with unicode the editor's version 5);
+        its keys are removed before and after the test."""
+        for key in keys:
+            delete_key(key)
+            self.addCleanup(delete_key, key)
+        (import_reg5 if unicode else import_reg)(text)
+        return keys
+
     def assert_gone(self, keys):
         for key in keys:
             self.assertFalse(key_exists(key), key)
