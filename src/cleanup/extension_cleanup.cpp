@@ -19,10 +19,27 @@ ExportStatus ExportTarget(const CleanupTarget& target, std::wstring& out, Export
   return ExportOneValue(key.Get(), fullPath, WidenText(target.valueName), out);
 }
 
-std::wstring BackupStem(TextRef extension) {
+// Writes the backup file, or notes why there can be none. False when nothing
+// may be deleted.
+bool SaveBackup(const CleanupRequest& request, const ExportStatus& exported,
+                const std::wstring& text, CleanupOutcome& outcome) {
+  const std::wstring folder =
+      request.backupFolder.empty() ? DefaultBackupFolder() : FullFolderPath(request.backupFolder);
   SYSTEMTIME now;
   GetLocalTime(&now);
-  return BackupFileStem(extension, now);
+  const std::wstring stem = BackupFileStem(request.extension, now);
+  if (exported.Complete()) {
+    const BackupFile file = WriteBackupFile(folder, stem, text);
+    outcome.backupPath = file.path;
+    if (file.Written()) return true;
+    outcome.backupError = file.error;
+  } else {
+    outcome.backupPath = folder + L"\\" + stem + L".reg";
+    outcome.backupProblem = exported.problem;
+    outcome.backupError = exported.error;
+  }
+  outcome.result = CleanupResult::kBackupFailed;
+  return false;
 }
 
 }  // namespace
@@ -33,38 +50,21 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     if (target.existed) outcome.targets.push_back(TargetFate{target, {}, false});
   }
 
+  // The export also counts each target's keys and values, all a dry run needs.
   std::wstring backup = kRegFileHeader;
+  ExportStatus exported;
   for (TargetFate& fate : outcome.targets) {
     const ExportStatus status = ExportTarget(fate.target, backup, fate.counts);
-    if (!status.Complete() && !request.dryRun) {
-      outcome.result = CleanupResult::kBackupFailed;
-      outcome.backupProblem = status.problem;
-      outcome.backupError = status.error;
-      break;
-    }
+    if (exported.Complete()) exported = status;
+    // Nothing will be deleted: no need to read on.
+    if (!exported.Complete() && !request.dryRun) break;
   }
   if (request.dryRun) {
     outcome.result = CleanupResult::kListed;
     return outcome;
   }
-  if (!outcome.targets.empty()) {
-    const std::wstring folder =
-        request.backupFolder.empty() ? DefaultBackupFolder() : FullFolderPath(request.backupFolder);
-    const std::wstring stem = BackupStem(request.extension);
-    if (outcome.result == CleanupResult::kBackupFailed) {
-      outcome.backupPath = folder + L"\\" + stem + L".reg";
-      return outcome;
-    }
-    backup += L"\r\n";
-    const BackupFile file = WriteBackupFile(folder, stem, backup);
-    outcome.backupPath = file.path;
-    if (!file.Written()) {
-      outcome.result = CleanupResult::kBackupFailed;
-      outcome.backupProblem = ExportProblem::kNone;
-      outcome.backupError = file.error;
-      return outcome;
-    }
-  }
+  backup += L"\r\n";  // the file ends with a blank line, as the registry editor's do
+  if (!outcome.targets.empty() && !SaveBackup(request, exported, backup, outcome)) return outcome;
 
   CleanExtension(request.extension, request.sidText, request.accountName);
 
