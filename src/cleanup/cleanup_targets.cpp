@@ -14,33 +14,34 @@ namespace {
 
 constexpr WalkRootCode kWalkUsers = 4;
 
+// Registry names compare without regard to letter case.
 bool SameName(const std::wstring& a, size_t length, const std::wstring& b) {
   return CompareStringOrdinal(a.data(), static_cast<int>(length), b.data(),
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-bool SameKey(const CleanupTarget& a, const CleanupTarget& b) {
-  return a.root == b.root && IsWithinKey(a.keyPath, b.keyPath) && IsWithinKey(b.keyPath, a.keyPath);
+bool SameValueName(TextRef a, TextRef b) {
+  const std::wstring first = WidenText(a);
+  return SameName(first, first.size(), WidenText(b));
 }
 
-// Whether a candidate is a place another target already holds: a key below
-// (or equal to) a key target, a value of a key target or of a key below one,
-// or a value listed before.
-bool IsCovered(const CleanupTarget& candidate, const std::vector<CleanupTarget>& candidates) {
-  for (const CleanupTarget& other : candidates) {
-    if (&other == &candidate) continue;
-    if (other.kind == TargetKind::kKey && other.root == candidate.root &&
-        IsWithinKey(candidate.keyPath, other.keyPath)) {
-      // Of two equal keys the first stays.
-      if (candidate.kind == TargetKind::kValue || !SameKey(candidate, other) ||
-          &other < &candidate) {
-        return true;
-      }
+// Whether candidate `index` is a place another one already holds: a key
+// below another key, or the same key listed before; a value of a listed key
+// or of a key below one, or the same value listed before.
+bool IsCovered(size_t index, const std::vector<CleanupTarget>& candidates) {
+  const CleanupTarget& candidate = candidates[index];
+  for (size_t other = 0; other < candidates.size(); ++other) {
+    const CleanupTarget& place = candidates[other];
+    if (other == index || place.root != candidate.root ||
+        !IsWithinKey(candidate.keyPath, place.keyPath)) {
+      continue;
     }
-    if (candidate.kind == TargetKind::kValue && other.kind == TargetKind::kValue &&
-        &other < &candidate && SameKey(candidate, other) &&
-        CompareStringOrdinal(WidenText(candidate.valueName).c_str(), -1,
-                             WidenText(other.valueName).c_str(), -1, TRUE) == CSTR_EQUAL) {
+    const bool sameKey = IsWithinKey(place.keyPath, candidate.keyPath);
+    const bool earlier = other < index;
+    if (place.kind == TargetKind::kKey) {
+      if (candidate.kind == TargetKind::kValue || !sameKey || earlier) return true;
+    } else if (candidate.kind == TargetKind::kValue && sameKey && earlier &&
+               SameValueName(candidate.valueName, place.valueName)) {
       return true;
     }
   }
@@ -94,10 +95,10 @@ std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText
   AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, RecentDocsPath(extension));
 
   std::vector<CleanupTarget> targets;
-  for (const CleanupTarget& candidate : candidates) {
-    if (IsCovered(candidate, candidates)) continue;
-    targets.push_back(candidate);
-    targets.back().existed = TargetExists(candidate);
+  for (size_t index = 0; index < candidates.size(); ++index) {
+    if (IsCovered(index, candidates)) continue;
+    targets.push_back(candidates[index]);
+    targets.back().existed = TargetExists(targets.back());
   }
   return targets;
 }
