@@ -60,7 +60,10 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     if (!exported.Complete() && !request.dryRun) break;
   }
   if (request.dryRun) {
+    // What the real run would stop at is told all the same.
     outcome.result = CleanupResult::kListed;
+    outcome.backupProblem = exported.problem;
+    outcome.backupError = exported.error;
     return outcome;
   }
   backup += L"\r\n";  // the file ends with a blank line, as the registry editor's do

@@ -39,8 +39,10 @@ struct CleanupOutcome {
   CleanupResult result = CleanupResult::kRemoved;
   std::vector<TargetFate> targets;  // in the plan's order
   std::wstring backupPath;          // the file written, or the one that could not be
+  // Why the backup could not be made (in a dry run: would not be);
+  // backupError goes with a registry or file failure.
   ExportProblem backupProblem = ExportProblem::kNone;
-  DWORD backupError = ERROR_SUCCESS;  // with a registry or file failure
+  DWORD backupError = ERROR_SUCCESS;
 };
 
 // Lists the targets; unless this is a dry run, writes every existing one

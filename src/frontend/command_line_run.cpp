@@ -69,6 +69,10 @@ void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
   }
   const Text listed = Number(static_cast<std::int32_t>(outcome.targets.size()) - stayed);
   if (outcome.result == CleanupResult::kListed) {
+    if (outcome.backupProblem != ExportProblem::kNone) {
+      WriteLine(
+          {texts::kBackupWouldFail, BackupFailureReason(outcome), texts::kNothingWouldBeDeleted});
+    }
     WriteLine({extension, texts::kSummaryDryRun, listed, texts::kItemsUnchanged});
     return;
   }

@@ -32,12 +32,16 @@ Text SystemErrorText(DWORD error) {
   return CopyText(text.c_str());
 }
 
+Text BackupFailureReason(const CleanupOutcome& outcome) {
+  if (outcome.backupProblem == ExportProblem::kNameWithLineBreak) {
+    return CopyText(texts::kNameWithLineBreak);
+  }
+  return SystemErrorText(outcome.backupError);
+}
+
 Text BackupFailureLine(const CleanupOutcome& outcome) {
-  const Text reason = outcome.backupProblem == ExportProblem::kNameWithLineBreak
-                          ? CopyText(texts::kNameWithLineBreak)
-                          : SystemErrorText(outcome.backupError);
   return ConcatTexts({texts::kBackupFailedLead, NarrowText(outcome.backupPath), texts::kReasonLead,
-                      reason, texts::kNothingDeleted});
+                      BackupFailureReason(outcome), texts::kNothingDeleted});
 }
 
 }  // namespace varneth

@@ -16,6 +16,10 @@ Text TargetDisplayName(const CleanupTarget& target);
 // its line end or closing full stop.
 Text SystemErrorText(DWORD error);
 
+// Why the backup could not be made: the system's message, or that a name
+// holds a line break.
+Text BackupFailureReason(const CleanupOutcome& outcome);
+
 // "无法写入备份文件 <file>：<reason>，未删除任何内容。"
 Text BackupFailureLine(const CleanupOutcome& outcome);
 

@@ -68,7 +68,7 @@ class Backup(wc.VarnethTestCase):
         self.addCleanup(self.remove_backups)
 
     def remove_backups(self):
-        for ext in ("vntrich", "vntstay", "vntnofolder", "vntexist"):
+        for ext in ("vntrich", "vntstay", "vntnofolder", "vntexist", "vntlinebreak"):
             for path in self.backups_of(ext):
                 path.unlink()
 
@@ -142,6 +142,20 @@ class Backup(wc.VarnethTestCase):
         self.assertRegex(line, b"^" + file + "：".encode("cp936") + b"[^\r\n]+" +
                          "，未删除任何内容。".encode("cp936") + re.escape(ending) + b"$")
         self.assert_kept(keys)
+
+    def test_a_name_with_a_line_break_stops_the_deletion(self):
+        ext = "vntlinebreak"
+        keys = self.seed(ext, [], f'[{USER_CLASSES}\\.{ext}]\n"line\\nbreak"="x"\n\n'
+                                  f'[{USER_CLASSES}\\{ext}_auto_file]\n@="y"\n\n')
+        result = wc.run_session(self.exe, [ext.encode(), b"y"])
+        self.assertEqual(result.returncode, 0)
+        lead = TURN + b"\r\r\n" + "无法写入备份文件 ".encode("cp936")
+        self.assertTrue(result.stdout.startswith(lead), result.stdout)
+        self.assertTrue(result.stdout.endswith(
+            "：有键名或值名含换行符，备份文件无法记录，未删除任何内容。".encode("cp936") +
+            b"\r\r\n\r\r\n" + ext.encode() + NOT_REMOVED + EXIT_ASK), result.stdout)
+        self.assert_kept([f"{USER_CLASSES}\\.{ext}", f"{USER_CLASSES}\\{ext}_auto_file"])
+        self.assertEqual(self.backups_of(ext), [])
 
     def test_an_existing_backup_is_never_overwritten(self):
         ext = "vntexist"

@@ -53,6 +53,20 @@ class CommandLine(wc.VarnethTestCase):
                 self.assertEqual(result.stderr, b"")
                 self.assertEqual(self.snapshot(keys), before)
 
+    def test_a_dry_run_tells_when_the_backup_would_fail(self):
+        key = r"HKEY_CURRENT_USER\Software\Classes\.vntclilf"
+        self.seed_keys([key], f'[{key}]\n"line\\nbreak"="a name the format cannot carry"\n\n',
+                       unicode=True)
+        result = self.run_args("-n", "vntclilf")
+        self.assertEqual(result.returncode, 0)
+        self.assert_bytes(result.stdout, lines(
+            f"将删除: {key} (1 个键, 0 个值)",
+            "备份文件将无法写入：有键名或值名含换行符，备份文件无法记录，实际运行时不会删除任何内容。",
+            "vntclilf: 试运行，将删除 1 项，未做任何更改"))
+        result = self.run_args("vntclilf")
+        self.assertEqual(result.returncode, 1)
+        self.assertTrue(wc.key_exists(key))
+
     def test_an_extension_in_chinese_is_read_from_the_command_line(self):
         key = r"HKEY_CURRENT_USER\Software\Classes\.测试"
         self.seed_keys([key], f'[{key}]\n@="x"\n\n')

@@ -49,6 +49,46 @@ TEST(ProgramTexts, OutcomeTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kDefaultValueOfKey, ToCodePage936(" 中的默认值"));
 }
 
+TEST(ProgramTexts, CommandLineTextsAreTheCodePage936FormOfTheirReadableText) {
+  EXPECT_EQ(texts::kUsage, ToCodePage936(
+      "用法: varneth [选项] 扩展名 [扩展名 ...]\r\n"
+      "      varneth    (不带参数) 进入交互对话\r\n"
+      "\r\n"
+      "删除每个扩展名的文件关联；删除之前先把要删除的项写入可还原的备份文件。\r\n"
+      "\r\n"
+      "  /n, -n, --dry-run               只列出将删除的项，不做任何更改\r\n"
+      "  /b 目录, -b 目录, --backup-dir 目录\r\n"
+      "                                  把备份文件写入该目录（默认 %LOCALAPPDATA%\\Varneth\\Backups）\r\n"
+      "  /?, -h, --help                  显示本说明\r\n"
+      "  --                              其后的参数都是扩展名\r\n"
+      "\r\n"
+      "退出代码: 0 全部删除（或没有可删除的项，或试运行已列出）\r\n"
+      "          1 有项未能删除，或备份文件无法写入（该扩展名未被改动）\r\n"
+      "          2 用法错误，或系统不受支持（未做任何更改）\r\n"));
+  EXPECT_EQ(texts::kUnknownOption, ToCodePage936("未知选项: "));
+  EXPECT_EQ(texts::kOptionLead, ToCodePage936("选项 "));
+  EXPECT_EQ(texts::kMissingDirectory, ToCodePage936(" 缺少目录"));
+  EXPECT_EQ(texts::kNoExtension, ToCodePage936("未指定扩展名"));
+  EXPECT_EQ(texts::kRefusedExtension, ToCodePage936("不能处理的扩展名: "));
+  EXPECT_EQ(texts::kUsageHint, ToCodePage936("用 varneth /? 查看用法。"));
+  EXPECT_EQ(texts::kBackupFileLead, ToCodePage936("备份文件: "));
+  EXPECT_EQ(texts::kRemovedLead, ToCodePage936("已删除: "));
+  EXPECT_EQ(texts::kStayedLead, ToCodePage936("未能删除: "));
+  EXPECT_EQ(texts::kWouldRemoveLead, ToCodePage936("将删除: "));
+  EXPECT_EQ(texts::kKeysCounted, ToCodePage936(" 个键, "));
+  EXPECT_EQ(texts::kValuesCounted, ToCodePage936(" 个值)"));
+  EXPECT_EQ(texts::kNothingMentionsIt, ToCodePage936(": 注册表中没有此扩展名的关联"));
+  EXPECT_EQ(texts::kSummaryRemoved, ToCodePage936(": 已删除 "));
+  EXPECT_EQ(texts::kItems, ToCodePage936(" 项"));
+  EXPECT_EQ(texts::kComma, ToCodePage936("，"));
+  EXPECT_EQ(texts::kItemsStayed, ToCodePage936(" 项未能删除"));
+  EXPECT_EQ(texts::kSummaryDryRun, ToCodePage936(": 试运行，将删除 "));
+  EXPECT_EQ(texts::kItemsUnchanged, ToCodePage936(" 项，未做任何更改"));
+  EXPECT_EQ(texts::kBackupWouldFail, ToCodePage936("备份文件将无法写入："));
+  EXPECT_EQ(texts::kNothingWouldBeDeleted, ToCodePage936("，实际运行时不会删除任何内容。"));
+  EXPECT_EQ(texts::kSummaryNotRemoved, ToCodePage936(": 关联未删除"));
+}
+
 TEST(ProgramTexts, EveryConfirmationEndsWithTheSameQuestion) {
   const std::string success = texts::kExitQuestion;
   EXPECT_EQ(success, std::string(" \xB9\xD8\xC1\xAA\xD2\xD1\xC9\xBE\xB3\xFD") + texts::kExitAsk);
