@@ -20,7 +20,8 @@ bool SameName(const std::wstring& a, size_t length, const std::wstring& b) {
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-bool SameValueName(TextRef a, TextRef b) {
+// Whole names (a SID text, a value name) without regard to letter case.
+bool SameWholeName(TextRef a, TextRef b) {
   const std::wstring first = WidenText(a);
   return SameName(first, first.size(), WidenText(b));
 }
@@ -41,7 +42,7 @@ bool IsCovered(size_t index, const std::vector<CleanupTarget>& candidates) {
     if (place.kind == TargetKind::kKey) {
       if (candidate.kind == TargetKind::kValue || !sameKey || earlier) return true;
     } else if (candidate.kind == TargetKind::kValue && sameKey && earlier &&
-               SameValueName(candidate.valueName, place.valueName)) {
+               SameWholeName(candidate.valueName, place.valueName)) {
       return true;
     }
   }
@@ -84,10 +85,7 @@ std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText
     }
   }
 
-  const Text ownSid = GetProcessUserSidText();
-  const bool ownHive = TextLength(sidText) > 0 &&
-                       CompareStringOrdinal(WidenText(sidText).c_str(), -1,
-                                            WidenText(ownSid).c_str(), -1, TRUE) == CSTR_EQUAL;
+  const bool ownHive = TextLength(sidText) > 0 && SameWholeName(sidText, GetProcessUserSidText());
   if (!ownHive) AddKeyAndItsValue(candidates, HKEY_USERS, UserExplorerPath(sidText, extension));
   AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, ExplorerRecordPath(extension));
   AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, UserExtensionClassPath(extension));
