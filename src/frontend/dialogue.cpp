@@ -50,6 +50,17 @@ void WriteOutcome(TextRef extension, const CleanupOutcome& outcome) {
 
 }  // namespace
 
+bool HoldsBackslash(TextRef text) {
+  const char* bytes = text.Bytes();
+  for (std::int32_t i = 0; bytes[i] != '\0'; ++i) {
+    if (bytes[i] == '\\') return true;
+    // The second byte of a two-byte character may be 0x5C (U+6DFA is 9C 5C):
+    // it is part of that character, no backslash.
+    if (IsLeadByte(static_cast<unsigned char>(bytes[i])) && bytes[i + 1] != '\0') ++i;
+  }
+  return false;
+}
+
 bool IsRefusedExtension(TextRef extension) {
   const ByteBuffer bytes = TextToBytes(extension);
   if (BytesLength(bytes) == static_cast<std::int32_t>(sizeof kLineFeed) &&
@@ -60,11 +71,10 @@ bool IsRefusedExtension(TextRef extension) {
   // Dots and letter case do not change which extension the cleanup handles.
   const Text folded = ToLowerCase(RemoveDots(extension));
   if (CompareText(folded, "") == 0) return true;
-  // Nor do backslashes alone name one: the registry reads a doubled backslash
-  // as one, so the cleanup's paths would reach the keys of the empty extension.
-  const Text withoutBackslashes =
-      ReplaceText(folded, "\\", std::nullopt, std::nullopt, std::nullopt, true);
-  if (CompareText(withoutBackslashes, "") == 0) return true;
+  // No extension holds a backslash: the registry reads it as a separator, so
+  // the cleanup's paths would reach another extension's keys or keys below
+  // them ("exe\", "txt\UserChoice").
+  if (HoldsBackslash(extension)) return true;
   for (const char* name : kRefusedNames) {
     if (CompareText(folded, name) == 0) return true;
   }

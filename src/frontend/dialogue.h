@@ -11,8 +11,14 @@ namespace varneth {
 // lone line feed, the empty text, and any spelling that names no extension or
 // the program and batch extensions once dots are removed and A to Z are
 // folded ("", "exe", "bat", "cmd": so ".exe", "EXE", "e.x.e" and "..." too),
-// and one made of backslashes (and dots) alone.
+// and any that holds a backslash. The dialogue and the command line both
+// judge by this one rule.
 bool IsRefusedExtension(TextRef extension);
+
+// True when the text holds a backslash character, judged character by
+// character in the ANSI code page: a two-byte character whose second byte is
+// 0x5C holds none.
+bool HoldsBackslash(TextRef text);
 
 // An input as the cleanup takes it: spaces removed, refused (nothing) as
 // IsRefusedExtension says, then dots removed.

@@ -22,9 +22,28 @@ TEST(IsRefusedExtension, RefusesWhatNamesNoExtension) {
   EXPECT_TRUE(IsRefusedExtension(".\\\\."));
 }
 
+// A backslash would carry the cleanup's paths into another extension's keys,
+// or below them.
+TEST(IsRefusedExtension, RefusesAnyBackslash) {
+  for (const char* name : {"exe\\", "EXE\\", "bat\\\\", "xyz\\sub", "txt\\UserChoice", "\\txt",
+                           "a\\b", "\xD6\xD0\\", "\x9C\x5C\\"}) {
+    EXPECT_TRUE(IsRefusedExtension(name)) << name;
+  }
+}
+
+// 0x5C as the second byte of a two-byte character is part of it.
+TEST(HoldsBackslash, JudgesCharacterByCharacter) {
+  EXPECT_FALSE(HoldsBackslash("\x9C\x5C"));          // U+6DFA
+  EXPECT_FALSE(HoldsBackslash("a\x81\x5C\xFE\x5C"));  // two such characters
+  EXPECT_TRUE(HoldsBackslash("\x9C\x5C\x5C"));
+  EXPECT_TRUE(HoldsBackslash("a\x5C\x9C\x5C"));
+  EXPECT_FALSE(HoldsBackslash(""));
+  EXPECT_FALSE(HoldsBackslash("\x9C"));  // a lone lead byte at the end reads no further
+}
+
 TEST(IsRefusedExtension, AcceptsEverythingElse) {
   for (const char* name : {"txt", ".txt", "tar.gz", "exe2", "exex", "ex", "\xA3\xC5" "xe",
-                           "e\xA3\xD8" "e", "\r\n", "\n\n", "a\\b", "\\txt", "bat\\", "\x81\x5C"}) {
+                           "e\xA3\xD8" "e", "\r\n", "\n\n", "\x81\x5C", "\x9C\x5C"}) {
     EXPECT_FALSE(IsRefusedExtension(name)) << name;
   }
 }
