@@ -12,7 +12,7 @@
 namespace varneth {
 namespace {
 
-constexpr DWORD kInputBufferSize = 2048;
+constexpr std::int32_t kInputBufferSize = 2048;
 
 // The console behind a C stream, or nullptr when the stream is redirected to
 // a file, a pipe or a device.
@@ -55,6 +55,17 @@ void WriteTexts(FILE* stream, std::initializer_list<TextRef> texts) {
   if (_isatty(_fileno(stream))) std::fflush(stream);
 }
 
+// Reads and drops what the console still holds of a line longer than the
+// buffer, up to and including its line end, so that none of it is taken as
+// the answer to the next question.
+void DropRestOfLine(HANDLE input) {
+  char rest[kInputBufferSize];
+  DWORD read = 0;
+  do {
+    if (!ReadConsoleA(input, rest, kInputBufferSize, &read, nullptr) || read == 0) return;
+  } while (LineGoesOn(rest, static_cast<std::int32_t>(read), kInputBufferSize));
+}
+
 }  // namespace
 
 std::int32_t ConsoleWritePiece(const char* bytes, std::int32_t count) {
@@ -83,6 +94,7 @@ std::optional<Text> ReadConsoleLine(bool echo) {
   // A console line read always delivers at least its line end; nothing at all
   // means the input has ended.
   if (read == 0) return std::nullopt;
+  if (LineGoesOn(buffer, static_cast<std::int32_t>(read), kInputBufferSize)) DropRestOfLine(input);
   if (echo) {
     // Older consoles fault on a null count pointer, so one is given though
     // the count is not used.

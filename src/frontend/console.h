@@ -33,6 +33,8 @@ std::int32_t ConsoleWritePiece(const char* bytes, std::int32_t count);
 // Reads one line of at most 2048 bytes from the console input with
 // ReadConsoleA, in the console's own line mode. With echo, the bytes read are
 // written back to the console output with WriteConsoleA. The line end is cut.
+// Of a longer line the first 2048 bytes are taken and the rest, line end
+// included, is read and dropped: one line is always one input.
 // Gives nothing when standard input is missing, is not a console, or the read
 // fails or ends.
 std::optional<Text> ReadConsoleLine(bool echo);

@@ -1,5 +1,7 @@
 #include "frontend/line_end.h"
 
+#include <cstring>
+
 namespace varneth {
 
 void CutLineEnd(char* bytes, std::int32_t count) {
@@ -10,6 +12,10 @@ void CutLineEnd(char* bytes, std::int32_t count) {
       return;
     }
   }
+}
+
+bool LineGoesOn(const char* bytes, std::int32_t count, std::int32_t capacity) {
+  return count >= capacity && std::memchr(bytes, '\n', static_cast<size_t>(count)) == nullptr;
 }
 
 }  // namespace varneth

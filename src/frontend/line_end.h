@@ -11,4 +11,9 @@ namespace varneth {
 // length, so Enter alone reads as the empty text.
 void CutLineEnd(char* bytes, std::int32_t count);
 
+// True when a console read of `count` bytes into a buffer of `capacity` bytes
+// stopped short of the line's end: the buffer is full and holds no LF. The
+// console keeps the rest of that line for the next read.
+bool LineGoesOn(const char* bytes, std::int32_t count, std::int32_t capacity);
+
 }  // namespace varneth

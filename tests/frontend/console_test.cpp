@@ -106,6 +106,21 @@ TEST(CutLineEnd, StopsAtANulOrTheCount) {
   EXPECT_EQ(Cut("abc\r\n", 3), "abc\r\n");         // the line end is past the count
 }
 
+// The console keeps the rest of a line longer than the buffer; only a full
+// buffer without a line feed leaves some behind.
+TEST(LineGoesOn, OnlyAFullBufferWithoutLineFeed) {
+  std::string line(2048, 'a');
+  EXPECT_TRUE(LineGoesOn(line.data(), 2048, 2048));  // 2,048 bytes: its CR LF is still unread
+  line[2047] = '\r';
+  EXPECT_TRUE(LineGoesOn(line.data(), 2048, 2048));  // 2,047 bytes and CR: the LF is unread
+  line[2046] = '\r';
+  line[2047] = '\n';
+  EXPECT_FALSE(LineGoesOn(line.data(), 2048, 2048));  // the whole line fits
+  EXPECT_FALSE(LineGoesOn("ab\r\n", 4, 2048));
+  EXPECT_FALSE(LineGoesOn("\n", 1, 2048));
+  EXPECT_FALSE(LineGoesOn("abc", 3, 2048));  // a short read is a whole read
+}
+
 class StandardInput : public testing::Test {
  protected:
   void SetUp() override { saved_ = GetStdHandle(STD_INPUT_HANDLE); }
