@@ -4,11 +4,12 @@
 #include <string>
 
 #include "frontend/dialogue.h"
+#include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
 
-std::string Lowered(const char* argument) { return ToLowerCase(argument).Bytes(); }
+std::string Lowered(TextRef argument) { return ToLowerCase(argument).Bytes(); }
 
 bool IsOneOf(const std::string& option, std::initializer_list<const char*> names) {
   for (const char* name : names) {
@@ -17,32 +18,68 @@ bool IsOneOf(const std::string& option, std::initializer_list<const char*> names
   return false;
 }
 
-void Fail(CommandLine& line, UsageError error, TextRef argument) {
+void Fail(CommandLine& line, UsageError error, TextRef argument, size_t index) {
   if (line.error != UsageError::kNone) return;
   line.error = error;
   line.errorArgument = CopyText(argument);
+  line.errorPosition = static_cast<std::int32_t>(index + 1);
 }
 
-void AddExtension(CommandLine& line, const char* argument) {
-  std::optional<Text> extension = ExtensionFromInput(argument);
+// False, and the error kept, when the argument is not what was given.
+bool IsExact(CommandLine& line, const std::vector<ProgramArgument>& arguments, size_t index,
+             bool asExtension) {
+  if (arguments[index].exact) return true;
+  if (line.error == UsageError::kNone) line.errorIsExtension = asExtension;
+  Fail(line, UsageError::kUnrepresentable, arguments[index].text, index);
+  return false;
+}
+
+void AddExtension(CommandLine& line, const std::vector<ProgramArgument>& arguments, size_t index) {
+  if (!IsExact(line, arguments, index, true)) return;
+  std::optional<Text> extension = ExtensionFromInput(arguments[index].text);
   if (!extension) {
-    Fail(line, UsageError::kRefusedExtension, argument);
+    Fail(line, UsageError::kRefusedExtension, arguments[index].text, index);
     return;
   }
   line.extensions.push_back(std::move(*extension));
 }
 
+// The directory that follows /b: it must be there, exact and not empty.
+void SetBackupFolder(CommandLine& line, const std::vector<ProgramArgument>& arguments,
+                     size_t option, std::optional<size_t> directory, TextRef folder) {
+  if (directory && !IsExact(line, arguments, *directory, false)) return;
+  if (TextLength(folder) == 0) {
+    Fail(line, UsageError::kMissingDirectory, arguments[option].text, option);
+    return;
+  }
+  line.backupFolder = CopyText(folder);
+}
+
 }  // namespace
 
-CommandLine ParseCommandLine(int argc, const char* const* argv) {
+std::vector<ProgramArgument> NarrowArguments(int argc, const wchar_t* const* argv) {
+  std::vector<ProgramArgument> arguments;
+  for (int i = 1; i < argc; ++i) {
+    std::optional<Text> exact = NarrowExactly(argv[i]);
+    if (exact) {
+      arguments.push_back({std::move(*exact), true});
+    } else {
+      arguments.push_back({NarrowText(argv[i]), false});
+    }
+  }
+  return arguments;
+}
+
+CommandLine ParseCommandLine(const std::vector<ProgramArgument>& arguments) {
   CommandLine line;
   bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    const char* argument = argv[i];
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const char* argument = arguments[i].text.Bytes();
     if (optionsEnded || (argument[0] != '/' && argument[0] != '-')) {
-      AddExtension(line, argument);
+      AddExtension(line, arguments, i);
       continue;
     }
+    if (!IsExact(line, arguments, i, false)) continue;
     const std::string option = Lowered(argument);
     if (option == "--") {
       optionsEnded = true;
@@ -51,20 +88,27 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     } else if (IsOneOf(option, {"/n", "-n", "--dry-run"})) {
       line.dryRun = true;
     } else if (IsOneOf(option, {"/b", "-b", "--backup-dir"})) {
-      if (i + 1 < argc) {
-        line.backupFolder = CopyText(argv[++i]);
+      if (i + 1 < arguments.size()) {
+        ++i;
+        SetBackupFolder(line, arguments, i - 1, i, arguments[i].text);
       } else {
-        Fail(line, UsageError::kMissingDirectory, argument);
+        SetBackupFolder(line, arguments, i, std::nullopt, "");
       }
     } else if (option.rfind("--backup-dir=", 0) == 0) {
-      line.backupFolder = CopyText(argument + std::string("--backup-dir=").size());
-      if (!line.backupFolder.HasBlock()) Fail(line, UsageError::kMissingDirectory, argument);
+      SetBackupFolder(line, arguments, i, std::nullopt,
+                      argument + std::string("--backup-dir=").size());
     } else {
-      Fail(line, UsageError::kUnknownOption, argument);
+      Fail(line, UsageError::kUnknownOption, argument, i);
     }
   }
-  if (line.extensions.empty()) Fail(line, UsageError::kNoExtension, "");
+  if (line.extensions.empty()) Fail(line, UsageError::kNoExtension, "", arguments.size());
   return line;
+}
+
+CommandLine ParseCommandLine(int argc, const char* const* argv) {
+  std::vector<ProgramArgument> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back({CopyText(argv[i]), true});
+  return ParseCommandLine(arguments);
 }
 
 }  // namespace varneth

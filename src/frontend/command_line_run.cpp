@@ -34,6 +34,12 @@ Text UsageErrorText(const CommandLine& line) {
       return ConcatTexts({texts::kOptionLead, line.errorArgument, texts::kMissingDirectory});
     case UsageError::kRefusedExtension:
       return ConcatTexts({texts::kRefusedExtension, line.errorArgument});
+    case UsageError::kUnrepresentable:
+      // The argument itself cannot be written in the code page: its position
+      // says which it is.
+      return ConcatTexts({texts::kArgumentPositionLead, Number(line.errorPosition),
+                          line.errorIsExtension ? texts::kUnrepresentableExtension
+                                                : texts::kUnrepresentableArgument});
     case UsageError::kNoExtension:
     case UsageError::kNone:
       break;
@@ -89,7 +95,7 @@ void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
 
 }  // namespace
 
-void RunCommandLine(int argc, const char* const* argv) {
+void RunCommandLine(int argc, const wchar_t* const* argv) {
   // The texts end their lines in CR LF already; in text mode a file or pipe
   // would receive CR CR LF.
   _setmode(_fileno(stdout), _O_BINARY);
@@ -99,7 +105,7 @@ void RunCommandLine(int argc, const char* const* argv) {
     WriteLine({texts::kOldSystemRefusal});
     EndProgram(kExitUsage);
   }
-  const CommandLine line = ParseCommandLine(argc, argv);
+  const CommandLine line = ParseCommandLine(NarrowArguments(argc, argv));
   if (line.help) {
     ConsoleWriteText({texts::kUsage});
     EndProgram(kExitDone);

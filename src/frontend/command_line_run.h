@@ -10,7 +10,8 @@ inline constexpr int kExitUsage = 2;       // a usage error or a refused system:
 
 // Handles each extension of the command line in turn and ends the program
 // with its exit code. Standard input is never read; every line written ends
-// in exactly CR LF.
-[[noreturn]] void RunCommandLine(int argc, const char* const* argv);
+// in exactly CR LF. The arguments are the runtime's wide ones, so that none
+// is read as a different name than was given.
+[[noreturn]] void RunCommandLine(int argc, const wchar_t* const* argv);
 
 }  // namespace varneth

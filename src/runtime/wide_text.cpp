@@ -24,4 +24,10 @@ Text NarrowText(const std::wstring& wide) {
   return text;
 }
 
+std::optional<Text> NarrowExactly(const std::wstring& wide) {
+  Text text = NarrowText(wide);
+  if (WidenText(text) != wide) return std::nullopt;
+  return text;
+}
+
 }  // namespace varneth

@@ -1,6 +1,7 @@
 // Texts in the ANSI code page and the platform's UTF-16 strings.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "runtime/text.h"
@@ -14,5 +15,10 @@ std::wstring WidenText(TextRef text);
 // The UTF-16 string in the ANSI code page; characters it lacks become the
 // code page's default character.
 Text NarrowText(const std::wstring& wide);
+
+// The UTF-16 string in the ANSI code page, or nothing when that text does
+// not read back as the same string: a character the code page lacks becomes
+// the default character or, in some code pages, a look-alike.
+std::optional<Text> NarrowExactly(const std::wstring& wide);
 
 }  // namespace varneth

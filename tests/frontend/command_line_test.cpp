@@ -64,6 +64,49 @@ TEST(ParseCommandLine, RefusesWhatTheDialogueRefuses) {
             (std::vector<std::string>{"\xD6\xD0\xCE\xC4"}));
 }
 
+TEST(ParseCommandLine, AnEmptyDirectoryIsAMissingOne) {
+  for (const char* option : {"/b", "-b", "--backup-dir", "--BACKUP-DIR"}) {
+    const CommandLine line = Parse({"txt", option, ""});
+    EXPECT_EQ(line.error, UsageError::kMissingDirectory) << option;
+    EXPECT_STREQ(line.errorArgument.Bytes(), option);
+  }
+}
+
+// Arguments as the wide entry point gives them.
+CommandLine ParseWide(std::vector<const wchar_t*> arguments) {
+  arguments.insert(arguments.begin(), L"varneth.exe");
+  return ParseCommandLine(NarrowArguments(static_cast<int>(arguments.size()), arguments.data()));
+}
+
+TEST(ParseCommandLine, AnArgumentTheCodePageCannotHoldIsAnErrorByItsPosition) {
+  CommandLine line = ParseWide({L"-n", L"txt", L"\uD55C"});  // Hangul: not in code page 936
+  EXPECT_EQ(line.error, UsageError::kUnrepresentable);
+  EXPECT_EQ(line.errorPosition, 3);
+  EXPECT_TRUE(line.errorIsExtension);
+
+  line = ParseWide({L"a\U0001F600"});  // an emoji, two UTF-16 units
+  EXPECT_EQ(line.error, UsageError::kUnrepresentable);
+  EXPECT_EQ(line.errorPosition, 1);
+
+  // Options and their directories are read the same way.
+  line = ParseWide({L"txt", L"/b", L"C:\\\uD55C"});
+  EXPECT_EQ(line.error, UsageError::kUnrepresentable);
+  EXPECT_EQ(line.errorPosition, 3);
+  EXPECT_FALSE(line.errorIsExtension);
+  EXPECT_EQ(ParseWide({L"txt", L"--backup-dir=\uD55C"}).errorPosition, 2);
+  EXPECT_EQ(ParseWide({L"txt", L"-\uD55C"}).error, UsageError::kUnrepresentable);
+}
+
+TEST(ParseCommandLine, WideArgumentsTheCodePageHoldsAreReadAsTyped) {
+  // A question mark typed as such, and Chinese (U+4E2D U+6587, U+6DFA whose
+  // second byte is 0x5C), convert exactly.
+  const CommandLine line = ParseWide({L"?", L"\u4E2D\u6587", L"\u6DFA", L"/b", L"D:\\\u5907\u4EFD"});
+  EXPECT_EQ(line.error, UsageError::kNone);
+  EXPECT_EQ(Extensions(line),
+            (std::vector<std::string>{"?", "\xD6\xD0\xCE\xC4", "\x9C\x5C"}));
+  EXPECT_STREQ(line.backupFolder.Bytes(), "D:\\\xB1\xB8\xB7\xDD");
+}
+
 TEST(ParseCommandLine, HelpIsSeenWhateverElseStandsBesideIt) {
   for (const char* help : {"/?", "-?", "/H", "-h", "--help", "--HELP"}) {
     const CommandLine line = Parse({"/q", help, "exe"});

@@ -70,6 +70,10 @@ TEST(ProgramTexts, CommandLineTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kMissingDirectory, ToCodePage936(" 缺少目录"));
   EXPECT_EQ(texts::kNoExtension, ToCodePage936("未指定扩展名"));
   EXPECT_EQ(texts::kRefusedExtension, ToCodePage936("不能处理的扩展名: "));
+  EXPECT_EQ(texts::kArgumentPositionLead, ToCodePage936("第 "));
+  EXPECT_EQ(texts::kUnrepresentableExtension,
+            ToCodePage936(" 个参数中的扩展名含有系统代码页无法表示的字符"));
+  EXPECT_EQ(texts::kUnrepresentableArgument, ToCodePage936(" 个参数含有系统代码页无法表示的字符"));
   EXPECT_EQ(texts::kUsageHint, ToCodePage936("用 varneth /? 查看用法。"));
   EXPECT_EQ(texts::kBackupFileLead, ToCodePage936("备份文件: "));
   EXPECT_EQ(texts::kRemovedLead, ToCodePage936("已删除: "));
