@@ -4,7 +4,7 @@
 # repetitions, then tree sizes (default: 5 1000 10000 50000).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
-bash "$root/scripts/setup.sh"
+prepare_host
 build_varneth
 use_fresh_prefix bench-prefix
 "$root/scripts/wine-run" "$build_dir/varneth_bench.exe" "$@"

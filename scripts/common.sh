@@ -1,19 +1,27 @@
 # Shared by run.sh, test.sh and bench.sh: configure and build, and make Wine
 # prefixes of the project's own (never the user's ~/.wine).
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# CMake's and CTest's presets are read from the current folder.
+cd "$root"
 
-# Varneth is a 32-bit program, and Wine runs it with its 32-bit loader, which
-# needs the kernel's 32-bit support. Some hosts have none ("Exec format
-# error"); there the program and its tests are built for x86-64 as well and
-# run in a 64-bit prefix, where the same Windows API answers.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  preset=mingw
-  wine_arch=win32
-else
-  preset=mingw64
-  wine_arch=win64
-fi
-build_dir="$root/build/$preset"
+# prepare_host: installs what is missing (scripts/setup.sh), then chooses
+# the build. Varneth is a 32-bit program, and Wine runs it with its 32-bit
+# loader, which needs the kernel's 32-bit support. Some hosts have none
+# ("Exec format error"); there the program and its tests are built for x86-64
+# as well and run in a 64-bit prefix, where the same Windows API answers. The
+# choice is made only once Wine is installed, so a first run chooses as a
+# second would.
+prepare_host() {
+  bash "$root/scripts/setup.sh"
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    preset=mingw
+    wine_arch=win32
+  else
+    preset=mingw64
+    wine_arch=win64
+  fi
+  build_dir="$root/build/$preset"
+}
 
 build_varneth() {
   local log

@@ -3,7 +3,7 @@
 # own prefix (build/wine/prefix), with a Chinese console (code page 936).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
-bash "$root/scripts/setup.sh"
+prepare_host
 build_varneth
 export VARNETH_WINEPREFIX="$root/build/wine/prefix"
 [ -f "$VARNETH_WINEPREFIX/system.reg" ] || make_prefix "$VARNETH_WINEPREFIX"

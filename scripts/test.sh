@@ -3,7 +3,7 @@
 # made fresh for this run (build/wine/test-prefix).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
-bash "$root/scripts/setup.sh"
+prepare_host
 build_varneth
 use_fresh_prefix test-prefix
 ctest --preset "$preset" "$@"

@@ -24,7 +24,8 @@ def wine_env(**extra):
     env.setdefault("VARNETH_WINEPREFIX", str(ROOT / "build" / "wine" / "test-prefix"))
     env["WINEPREFIX"] = env["VARNETH_WINEPREFIX"]
     env["WINEDEBUG"] = "-all"
-    env["LANG"] = "zh_CN.UTF-8"
+    # LC_ALL overrides any LC_CTYPE the caller (or Python itself) has set.
+    env["LANG"] = env["LC_ALL"] = "zh_CN.UTF-8"
     env.pop("DISPLAY", None)  # message boxes return at once without a display
     env.update(extra)
     return env
