@@ -28,56 +28,66 @@ void Walk(PlanRoot root, TextRef startPath, RegistryRecordList& records) {
   WalkRegistryTree(root.walk, startPath, kSubtree, records);
 }
 
-void Delete(PlanRoot root, TextRef path) {
+void Delete(PlanRoot root, TextRef path, const DeletionCheck* check) {
   if (g_observer != nullptr) g_observer("delete", root.remove, path.Bytes());
-  DeleteRegistryItem(root.remove, path);
+  DeleteRegistryItem(root.remove, path, check);
 }
 
-void DeleteTree(PlanRoot root, TextRef startPath, RegistryRecordList& records) {
-  DeleteWalkedTree(root.walk, root.remove, startPath, records);
+void DeleteTree(PlanRoot root, TextRef startPath, RegistryRecordList& records,
+                const DeletionCheck* check) {
+  DeleteWalkedTree(root.walk, root.remove, startPath, records, check);
+}
+
+// A class name: a value of OpenWithProgids itself (values in keys below it
+// name no class) that names a key below the class store.
+bool IsClassListEntry(const RegistryKeyRecord& record, TextRef classListPath) {
+  return record.kind == kValueRecord && CompareText(record.keyPath, classListPath) == 0 &&
+         NamesAClassKey(record.value.name);
 }
 
 }  // namespace
 
 void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef startPath,
-                      RegistryRecordList& records) {
+                      RegistryRecordList& records, const DeletionCheck* check) {
   const PlanRoot root{walkRoot, deleteRoot};
   Walk(root, startPath, records);
   const size_t count = records.size();
   for (size_t j = 0; j < count; ++j) {
-    Delete(root, ItemPath(records[j].keyPath, records[j].value.name));
-    Delete(root, records[count - 1 - j].keyPath);
+    Delete(root, ItemPath(records[j].keyPath, records[j].value.name), check);
+    Delete(root, records[count - 1 - j].keyPath, check);
   }
-  Delete(root, startPath);
+  Delete(root, startPath, check);
 }
 
-void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName) {
+void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName,
+                    const DeletionCheck* check) {
   RegistryRecordList classList;
   RegistryRecordList records;
 
   // First the machine-wide classes that the user's OpenWithProgids names:
   // the list is read in full before anything of it is deleted.
-  Walk(kUsers, ClassListPath(sidText, extension), classList);
+  const Text classListPath = ClassListPath(sidText, extension);
+  Walk(kUsers, classListPath, classList);
   for (const RegistryKeyRecord& entry : classList) {
-    if (!NamesAClassKey(entry.value.name)) continue;
-    DeleteTree(kLocalMachine, MachineClassPath(entry.value.name), records);
+    if (!IsClassListEntry(entry, classListPath)) continue;
+    DeleteTree(kLocalMachine, MachineClassPath(entry.value.name), records, check);
   }
 
   // Then the list's values, and the user's Explorer record by a SID text
   // obtained anew.
   Walk(kUsers, ClassListPath(sidText, extension), records);
   for (const RegistryKeyRecord& record : records) {
-    Delete(kUsers, ItemPath(record.keyPath, record.value.name));
+    Delete(kUsers, ItemPath(record.keyPath, record.value.name), check);
   }
   if (g_observer != nullptr) g_observer("sid", 0, accountName.Bytes());
   const Text freshSidText = GetAccountSidText(accountName);
-  Delete(kUsers, UserExplorerPath(freshSidText, extension));
+  Delete(kUsers, UserExplorerPath(freshSidText, extension), check);
 
   // The user's own keys, and the RecentDocs entry, which is not walked.
-  DeleteTree(kCurrentUser, ExplorerRecordPath(extension), records);
-  DeleteTree(kCurrentUser, UserExtensionClassPath(extension), records);
-  DeleteTree(kCurrentUser, AutoClassPath(extension), records);
-  Delete(kCurrentUser, RecentDocsPath(extension));
+  DeleteTree(kCurrentUser, ExplorerRecordPath(extension), records, check);
+  DeleteTree(kCurrentUser, UserExtensionClassPath(extension), records, check);
+  DeleteTree(kCurrentUser, AutoClassPath(extension), records, check);
+  Delete(kCurrentUser, RecentDocsPath(extension), check);
 
   // Sent every time, also when nothing was found.
   if (g_observer != nullptr) g_observer("notify", 0, "");

@@ -16,8 +16,11 @@ namespace varneth {
 // there; then under HKEY_CURRENT_USER the Explorer record FileExts\.E, the
 // class keys .E and E_auto_file, and RecentDocs\.E; last it tells the shell
 // that associations changed. Reports nothing: whatever is missing, protected
-// or still has subkeys simply stays.
-void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName);
+// or still has subkeys simply stays. The class names are the values of
+// OpenWithProgids itself. With a check, each deletion is made only when it
+// allows it; the calls and their order stay the same.
+void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName,
+                    const DeletionCheck* check = nullptr);
 
 // Walks the tree at startPath and deletes it: for each record in turn its
 // item going forward and a record's key going backward, so every key is met
@@ -25,7 +28,7 @@ void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName);
 // whole tree of keys that open. The two codes name the same root in the
 // walker's and the deletion's numbering.
 void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef startPath,
-                      RegistryRecordList& records);
+                      RegistryRecordList& records, const DeletionCheck* check = nullptr);
 
 // Tests follow the plan's registry calls through this observer: "walk" and
 // "delete" with their root codes and paths, "sid" and "notify".

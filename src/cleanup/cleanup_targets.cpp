@@ -1,132 +1,140 @@
 #include "cleanup/cleanup_targets.h"
 
+#include <unordered_set>
 #include <utility>
 
 #include "cleanup/plan_paths.h"
-#include "cleanup/registry_delete.h"
 #include "cleanup/registry_key.h"
-#include "cleanup/registry_walker.h"
+#include "cleanup/registry_names.h"
 #include "probes/process_token.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
 
-constexpr WalkRootCode kWalkUsers = 4;
-
-// Registry names compare without regard to letter case.
-bool SameName(const std::wstring& a, size_t length, const std::wstring& b) {
-  return CompareStringOrdinal(a.data(), static_cast<int>(length), b.data(),
-                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+// A key the plan deletes by `path`, and the value that path names first: the
+// last name, in the key above.
+void AddKeyAndItsValue(std::vector<CleanupTarget>& candidates, HKEY root, std::wstring path) {
+  const size_t separator = path.rfind(L'\\');
+  CleanupTarget value;
+  value.kind = TargetKind::kValue;
+  value.root = root;
+  if (separator != std::wstring::npos) {
+    value.keyPath = path.substr(0, separator);
+    value.valueName = path.substr(separator + 1);
+  } else {
+    value.keyPath = path;  // a key right below the root: its default value
+  }
+  CleanupTarget key;
+  key.root = root;
+  key.keyPath = std::move(path);
+  candidates.push_back(std::move(key));
+  candidates.push_back(std::move(value));
 }
 
-// Whole names (a SID text, a value name) without regard to letter case.
-bool SameWholeName(TextRef a, TextRef b) {
-  const std::wstring first = WidenText(a);
-  return SameName(first, first.size(), WidenText(b));
+std::wstring PlaceName(const CleanupTarget& target) {
+  return FoldName(TidyKeyPath(FullKeyPath(target)));
 }
 
-// Whether candidate `index` is a place another one already holds: a key
-// below another key, or the same key listed before; a value of a listed key
-// or of a key below one, or the same value listed before.
-bool IsCovered(size_t index, const std::vector<CleanupTarget>& candidates) {
-  const CleanupTarget& candidate = candidates[index];
-  for (size_t other = 0; other < candidates.size(); ++other) {
-    const CleanupTarget& place = candidates[other];
-    if (other == index || place.root != candidate.root ||
-        !IsWithinKey(candidate.keyPath, place.keyPath)) {
-      continue;
-    }
-    const bool sameKey = IsWithinKey(place.keyPath, candidate.keyPath);
-    const bool earlier = other < index;
-    if (place.kind == TargetKind::kKey) {
-      if (candidate.kind == TargetKind::kValue || !sameKey || earlier) return true;
-    } else if (candidate.kind == TargetKind::kValue && sameKey && earlier &&
-               SameWholeName(candidate.valueName, place.valueName)) {
-      return true;
-    }
+// True when a proper ancestor of the folded path is one of the keys.
+bool LiesBelowOneOf(const std::wstring& path, const std::unordered_set<std::wstring>& keys) {
+  for (size_t at = path.find(L'\\'); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
+    if (keys.count(path.substr(0, at)) != 0) return true;
   }
   return false;
 }
 
-// A key the plan deletes by `path`, and the value that path names first.
-void AddKeyAndItsValue(std::vector<CleanupTarget>& candidates, HKEY root, TextRef path) {
-  CleanupTarget key;
-  key.root = root;
-  key.keyPath = CopyText(path);
-  candidates.push_back(std::move(key));
-  ItemPathParts item = SplitItemPath(path);
-  CleanupTarget value;
-  value.kind = TargetKind::kValue;
-  value.root = root;
-  value.keyPath = std::move(item.keyPath);
-  value.valueName = std::move(item.valueName);
-  candidates.push_back(std::move(value));
+// Leaves out what another candidate already holds: a key below a listed key,
+// or the same key listed before; a value of a listed key or of a key below
+// one, or the same value listed before.
+std::vector<CleanupTarget> WithoutCoveredPlaces(std::vector<CleanupTarget> candidates) {
+  std::unordered_set<std::wstring> keys;
+  for (const CleanupTarget& candidate : candidates) {
+    if (candidate.kind == TargetKind::kKey) keys.insert(PlaceName(candidate));
+  }
+  std::unordered_set<std::wstring> seen;
+  std::vector<CleanupTarget> targets;
+  for (CleanupTarget& candidate : candidates) {
+    const std::wstring place = PlaceName(candidate);
+    if (LiesBelowOneOf(place, keys)) continue;
+    if (candidate.kind == TargetKind::kValue) {
+      if (keys.count(place) != 0) continue;
+      if (!seen.insert(place + L'\0' + FoldName(candidate.valueName)).second) continue;
+    } else if (!seen.insert(place).second) {
+      continue;
+    }
+    targets.push_back(std::move(candidate));
+  }
+  return targets;
 }
 
 }  // namespace
 
-bool IsWithinKey(TextRef path, TextRef parent) {
-  const std::wstring child = WidenText(path);
-  const std::wstring above = WidenText(parent);
-  if (child.size() < above.size()) return false;
-  if (child.size() > above.size() && child[above.size()] != L'\\') return false;
-  return SameName(child, above.size(), above);
+std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension) {
+  std::vector<std::wstring> names;
+  RegistryKey list;
+  const std::wstring path = WidenText(ClassListPath(sidText, extension));
+  if (RegOpenKeyExW(HKEY_USERS, path.c_str(), 0, KEY_QUERY_VALUE, list.Put()) != ERROR_SUCCESS) {
+    return names;
+  }
+  std::vector<wchar_t> name(256);
+  for (DWORD index = 0;;) {
+    DWORD length = static_cast<DWORD>(name.size());
+    const LONG status =
+        RegEnumValueW(list.Get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_MORE_DATA) {
+      name.resize(name.size() * 2);
+      continue;
+    }
+    if (status != ERROR_SUCCESS) break;
+    std::wstring className(name.data(), length);
+    // The rule is about backslashes, spaces and emptiness, which the ANSI
+    // form keeps as they are.
+    if (NamesAClassKey(NarrowText(className))) names.push_back(std::move(className));
+    ++index;
+  }
+  return names;
 }
 
 std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText) {
   std::vector<CleanupTarget> candidates;
-
-  RegistryRecordList classList;
-  WalkRegistryTree(kWalkUsers, ClassListPath(sidText, extension), kSubtree, classList);
-  for (const RegistryKeyRecord& entry : classList) {
-    if (NamesAClassKey(entry.value.name)) {
-      AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE, MachineClassPath(entry.value.name));
-    }
+  for (std::wstring& className : ReadClassNames(sidText, extension)) {
+    AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE,
+                      WidenText(MachineClassPath("")) + std::move(className));
   }
-
-  const bool ownHive = TextLength(sidText) > 0 && SameWholeName(sidText, GetProcessUserSidText());
-  if (!ownHive) AddKeyAndItsValue(candidates, HKEY_USERS, UserExplorerPath(sidText, extension));
-  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, ExplorerRecordPath(extension));
-  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, UserExtensionClassPath(extension));
-  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, AutoClassPath(extension));
-  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, RecentDocsPath(extension));
-
-  std::vector<CleanupTarget> targets;
-  for (size_t index = 0; index < candidates.size(); ++index) {
-    if (IsCovered(index, candidates)) continue;
-    targets.push_back(candidates[index]);
-    targets.back().existed = TargetExists(targets.back());
+  const bool ownHive =
+      TextLength(sidText) > 0 && SameName(WidenText(sidText), WidenText(GetProcessUserSidText()));
+  if (!ownHive) {
+    AddKeyAndItsValue(candidates, HKEY_USERS, WidenText(UserExplorerPath(sidText, extension)));
   }
+  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(ExplorerRecordPath(extension)));
+  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(UserExtensionClassPath(extension)));
+  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(AutoClassPath(extension)));
+  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(RecentDocsPath(extension)));
+
+  std::vector<CleanupTarget> targets = WithoutCoveredPlaces(std::move(candidates));
+  for (CleanupTarget& target : targets) target.existed = TargetExists(target);
   return targets;
+}
+
+bool KeyCountsAsThere(LONG openStatus) {
+  return openStatus == ERROR_SUCCESS || openStatus == ERROR_ACCESS_DENIED;
 }
 
 bool TargetExists(const CleanupTarget& target) {
   RegistryKey key;
   const REGSAM access = target.kind == TargetKind::kKey ? KEY_READ : KEY_QUERY_VALUE;
-  const LONG opened = RegOpenKeyExA(target.root, target.keyPath.Bytes(), 0, access, key.Put());
-  // A key that refuses to be read is there all the same: counted as a target,
-  // its backup fails, so nothing is deleted that was not saved first.
-  if (target.kind == TargetKind::kKey) {
-    return opened == ERROR_SUCCESS || opened == ERROR_ACCESS_DENIED;
-  }
+  const LONG opened = RegOpenKeyExW(target.root, target.keyPath.c_str(), 0, access, key.Put());
+  if (target.kind == TargetKind::kKey) return KeyCountsAsThere(opened);
   if (opened != ERROR_SUCCESS) return false;
-  return RegQueryValueExA(key.Get(), target.valueName.Bytes(), nullptr, nullptr, nullptr,
+  return RegQueryValueExW(key.Get(), target.valueName.c_str(), nullptr, nullptr, nullptr,
                           nullptr) == ERROR_SUCCESS;
 }
 
-const char* RootName(HKEY root) {
-  if (root == HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT";
-  if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
-  if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE";
-  if (root == HKEY_USERS) return "HKEY_USERS";
-  if (root == HKEY_CURRENT_CONFIG) return "HKEY_CURRENT_CONFIG";
-  return "";
-}
-
-Text FullKeyPath(const CleanupTarget& target) {
-  if (TextLength(target.keyPath) == 0) return CopyText(RootName(target.root));
-  return ConcatTexts({RootName(target.root), "\\", target.keyPath});
+std::wstring FullKeyPath(const CleanupTarget& target) {
+  std::wstring path = RootNameW(target.root);
+  if (!target.keyPath.empty()) path += L"\\" + target.keyPath;
+  return path;
 }
 
 }  // namespace varneth

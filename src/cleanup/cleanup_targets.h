@@ -1,10 +1,13 @@
 // What one run of the cleanup for an extension will delete, named before
 // anything is deleted: the backup, the dry run and the outcome check all
-// read this one list.
+// read this one list. Names are kept as the registry stores them (UTF-16),
+// so a name the ANSI code page cannot hold is named exactly all the same.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/text.h"
@@ -18,35 +21,38 @@ enum class TargetKind {
 
 struct CleanupTarget {
   TargetKind kind = TargetKind::kKey;
-  HKEY root = nullptr;  // a predefined root
-  Text keyPath;         // the key, or the key holding the value, below the root
-  Text valueName;       // kValue only; "" is the key's default value
+  HKEY root = nullptr;    // a predefined root
+  std::wstring keyPath;   // the key, or the key holding the value, below the root
+  std::wstring valueName; // kValue only; "" is the key's default value
   bool existed = false;
 };
 
+// The class names of the user's list: the values of the key OpenWithProgids
+// itself, read as stored. Values in keys below it name no class, and a name
+// that would reach the whole class store or nothing is passed over.
+std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension);
+
 // The keys the plan deletes for the extension: the machine-wide classes its
-// OpenWithProgids names (listed with the plan's walker and class-name rule),
-// the Explorer record under HKEY_USERS\<SID text> (under HKEY_CURRENT_USER
-// when that SID is the process's own user: one key, listed once), and the
-// user's Explorer record, .E and E_auto_file class keys and RecentDocs entry.
-// Each is deleted by a path without a trailing backslash, which the deletion
-// first reads as a value of the parent named like the key: such a value is
-// listed too. Places inside another target are left out, being part of it.
+// OpenWithProgids names, the Explorer record under HKEY_USERS\<SID text>
+// (under HKEY_CURRENT_USER when that SID is the process's own user: one key,
+// listed once), and the user's Explorer record, .E and E_auto_file class keys
+// and RecentDocs entry. Each is deleted by a path without a trailing
+// backslash, which the deletion first reads as a value of the parent named
+// like the key: such a value is listed too. Places inside another target are
+// left out, being part of it; finding them takes one look-up per level of
+// each path, never a comparison of every target with every other.
 // `existed` tells whether each one exists now.
 std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText);
 
-// Whether the key, or the value, is there now. A key that exists but may not
-// be read counts as there.
+// Whether the key, or the value, is there now.
 bool TargetExists(const CleanupTarget& target);
 
-// "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_USERS", ...
-const char* RootName(HKEY root);
+// Whether a key counts as there when opening it gave `openStatus`: one that
+// exists but may not be read is there all the same (its backup then fails,
+// so nothing is deleted that was not saved first).
+bool KeyCountsAsThere(LONG openStatus);
 
 // The key's path with the root's name in front.
-Text FullKeyPath(const CleanupTarget& target);
-
-// True when `path` is `parent` or lies below it; registry names compare
-// without regard to letter case.
-bool IsWithinKey(TextRef path, TextRef parent);
+std::wstring FullKeyPath(const CleanupTarget& target);
 
 }  // namespace varneth

@@ -1,22 +1,39 @@
 #include "cleanup/extension_cleanup.h"
 
 #include "cleanup/backup_file.h"
+#include "cleanup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
 #include "cleanup/registry_key.h"
+#include "cleanup/registry_names.h"
+#include "probes/process_token.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
 
-// Appends the target's export: a key with its subtree, or the one value.
-ExportStatus ExportTarget(const CleanupTarget& target, std::wstring& out, ExportCounts& counts) {
+// Appends the target's export, and notes it in the snapshot: a key with its
+// subtree, or the one value.
+ExportStatus ExportTarget(const CleanupTarget& target, std::wstring& out, ExportCounts& counts,
+                          BackupSnapshot& snapshot) {
   RegistryKey key;
-  const LONG opened = RegOpenKeyExA(target.root, target.keyPath.Bytes(), 0, KEY_READ, key.Put());
+  const LONG opened = RegOpenKeyExW(target.root, target.keyPath.c_str(), 0, KEY_READ, key.Put());
   if (opened != ERROR_SUCCESS) return {ExportProblem::kRegistryError, opened};
-  const std::wstring fullPath = WidenText(FullKeyPath(target));
-  if (target.kind == TargetKind::kKey) return ExportKeyTree(key.Get(), fullPath, out, counts);
+  const std::wstring fullPath = FullKeyPath(target);
+  if (target.kind == TargetKind::kKey) {
+    return ExportKeyTree(key.Get(), fullPath, out, counts, &snapshot);
+  }
   counts.values = 1;
-  return ExportOneValue(key.Get(), fullPath, WidenText(target.valueName), out);
+  return ExportOneValue(key.Get(), fullPath, target.valueName, out, &snapshot);
+}
+
+// The snapshot's frame: whose hive HKEY_USERS\<SID> is, and which key holds
+// the user's class names.
+BackupSnapshot EmptySnapshot(const CleanupRequest& request) {
+  BackupSnapshot snapshot;
+  snapshot.ownSidFolded = FoldName(WidenText(GetProcessUserSidText()));
+  snapshot.classLists.insert(SnapshotPath(
+      snapshot, HKEY_USERS, WidenText(ClassListPath(request.sidText, request.extension))));
+  return snapshot;
 }
 
 // Writes the backup file, or notes why there can be none. False when nothing
@@ -42,19 +59,51 @@ bool SaveBackup(const CleanupRequest& request, const ExportStatus& exported,
   return false;
 }
 
+bool IsExplorerRecord(const CleanupTarget& target, const CleanupRequest& request) {
+  if (target.kind != TargetKind::kKey) return false;
+  const Text path = target.root == HKEY_USERS
+                        ? UserExplorerPath(request.sidText, request.extension)
+                        : ExplorerRecordPath(request.extension);
+  return SameName(target.keyPath, WidenText(path));
+}
+
+StayReasons WhyItStayed(const TargetFate& fate, const CleanupRequest& request,
+                        const BackupSnapshot& snapshot, const BackupGuard& guard) {
+  const CleanupTarget& target = fate.target;
+  StayReasons why;
+  why.unreachableName = fate.counts.unreachableNames > 0 || !NarrowExactly(target.keyPath) ||
+                        !NarrowExactly(target.valueName);
+  if (target.kind == TargetKind::kKey) {
+    why.changedDuringRun = HoldsWhatTheBackupLacks(snapshot, target.root, target.keyPath);
+    const std::wstring place = SnapshotPath(snapshot, target.root, target.keyPath);
+    for (const std::wstring& list : snapshot.classLists) {
+      if (guard.keptClassNames && IsWithinKey(list, place)) why.keepsClassNames = true;
+    }
+    why.protectedChoice = IsExplorerRecord(target, request) &&
+                          HoldsProtectedChoice(guard.keyDeletions, target.root,
+                                               TidyKeyPath(target.keyPath));
+  } else {
+    why.changedDuringRun =
+        ValueDiffersFromBackup(snapshot, target.root, target.keyPath, target.valueName);
+  }
+  return why;
+}
+
 }  // namespace
 
 CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   CleanupOutcome outcome;
   for (const CleanupTarget& target : ListCleanupTargets(request.extension, request.sidText)) {
-    if (target.existed) outcome.targets.push_back(TargetFate{target, {}, false});
+    if (target.existed) outcome.targets.push_back(TargetFate{target, {}, false, {}});
   }
 
-  // The export also counts each target's keys and values, all a dry run needs.
+  // The export also counts each target's keys and values, all a dry run needs,
+  // and notes each key and value it saves: the deletions are checked by that.
   std::wstring backup = kRegFileHeader;
+  BackupSnapshot snapshot = EmptySnapshot(request);
   ExportStatus exported;
   for (TargetFate& fate : outcome.targets) {
-    const ExportStatus status = ExportTarget(fate.target, backup, fate.counts);
+    const ExportStatus status = ExportTarget(fate.target, backup, fate.counts, snapshot);
     if (exported.Complete()) exported = status;
     // Nothing will be deleted: no need to read on.
     if (!exported.Complete() && !request.dryRun) break;
@@ -69,11 +118,16 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   backup += L"\r\n";  // the file ends with a blank line, as the registry editor's do
   if (!outcome.targets.empty() && !SaveBackup(request, exported, backup, outcome)) return outcome;
 
-  CleanExtension(request.extension, request.sidText, request.accountName);
+  BackupGuard guard;
+  guard.snapshot = &snapshot;
+  const DeletionCheck check = GuardDeletions(guard);
+  CleanExtension(request.extension, request.sidText, request.accountName, &check);
 
   for (TargetFate& fate : outcome.targets) {
     fate.stayed = TargetExists(fate.target);
-    if (fate.stayed) outcome.result = CleanupResult::kPartlyRemoved;
+    if (!fate.stayed) continue;
+    outcome.result = CleanupResult::kPartlyRemoved;
+    fate.why = WhyItStayed(fate, request, snapshot, guard);
   }
   return outcome;
 }

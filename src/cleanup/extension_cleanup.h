@@ -28,11 +28,20 @@ enum class CleanupResult {
   kListed,         // a dry run: nothing was changed
 };
 
+// Why a target stayed, where that can be told.
+struct StayReasons {
+  bool unreachableName = false;   // it holds a name the ANSI code page cannot hold
+  bool changedDuringRun = false;  // it holds keys or values written while the cleanup ran
+  bool keepsClassNames = false;   // the user's list keeps the names of classes that stayed
+  bool protectedChoice = false;   // Windows protects a default-app choice in it
+};
+
 // A target that existed when the cleanup began.
 struct TargetFate {
   CleanupTarget target;
   ExportCounts counts;  // keys (the target's own included) and values it held
   bool stayed = false;
+  StayReasons why;
 };
 
 struct CleanupOutcome {
@@ -47,9 +56,11 @@ struct CleanupOutcome {
 
 // Lists the targets; unless this is a dry run, writes every existing one
 // into a complete backup file flushed to disk, and only then runs the plan
-// (which also tells the shell), then looks again at each target. When the
-// backup cannot be made whole, nothing is deleted and the partial file is
-// gone. No file is written when no target exists.
+// (which also tells the shell) with its deletions bounded by that backup:
+// nothing goes that the backup does not hold as it is. Then looks again at
+// each target and tells why one stayed. When the backup cannot be made
+// whole, nothing is deleted and the partial file is gone. No file is written
+// when no target exists.
 CleanupOutcome RunExtensionCleanup(const CleanupRequest& request);
 
 // True when a key under HKEY_LOCAL_MACHINE stayed and the process is not

@@ -7,7 +7,6 @@
 #include "cleanup/registry_key.h"
 
 namespace varneth {
-namespace {
 
 HKEY DeleteRootKey(DeleteRootCode code) {
   switch (code) {
@@ -26,8 +25,6 @@ HKEY DeleteRootKey(DeleteRootCode code) {
   }
 }
 
-}  // namespace
-
 ItemPathParts SplitItemPath(TextRef path) {
   ItemPathParts parts;
   const char* bytes = path.Bytes();
@@ -42,7 +39,7 @@ ItemPathParts SplitItemPath(TextRef path) {
   return parts;
 }
 
-bool DeleteRegistryItem(DeleteRootCode rootCode, TextRef path) {
+bool DeleteRegistryItem(DeleteRootCode rootCode, TextRef path, const DeletionCheck* check) {
   const HKEY root = DeleteRootKey(rootCode);
   if (root == nullptr || TextLength(path) == 0) return false;
 
@@ -51,13 +48,17 @@ bool DeleteRegistryItem(DeleteRootCode rootCode, TextRef path) {
     // Full access, as the key is opened to delete from it; no lesser access
     // is tried when this is refused.
     RegistryKey key;
+    const char* valueName = item.hasValueName ? item.valueName.Bytes() : nullptr;
     if (RegOpenKeyExA(root, item.keyPath.Bytes(), 0, KEY_ALL_ACCESS, key.Put()) == ERROR_SUCCESS &&
-        RegDeleteValueA(key.Get(), item.hasValueName ? item.valueName.Bytes() : nullptr) ==
-            ERROR_SUCCESS) {
+        (check == nullptr || check->mayDeleteValue(root, item.keyPath, key.Get(), valueName)) &&
+        RegDeleteValueA(key.Get(), valueName) == ERROR_SUCCESS) {
       return true;
     }
   }
-  return RegDeleteKeyA(root, path.Bytes()) == ERROR_SUCCESS;
+  if (check != nullptr && !check->mayDeleteKey(root, path)) return false;
+  const LONG status = RegDeleteKeyA(root, path.Bytes());
+  if (check != nullptr && check->keyDeletion) check->keyDeletion(root, path, status);
+  return status == ERROR_SUCCESS;
 }
 
 }  // namespace varneth

@@ -1,7 +1,10 @@
 // Deletes one registry value, or else one key, named by a single path.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
+#include <functional>
 
 #include "runtime/text.h"
 
@@ -23,13 +26,30 @@ struct ItemPathParts {
 };
 ItemPathParts SplitItemPath(TextRef path);
 
+// What a caller may veto: each deletion DeleteRegistryItem is about to make
+// is put to it just before it is made, and a refused one is not made. The key
+// is told how each key deletion went.
+struct DeletionCheck {
+  // The value `valueName` (nullptr: the default value) of the key `keyPath`,
+  // open as `key`.
+  std::function<bool(HKEY root, TextRef keyPath, HKEY key, const char* valueName)> mayDeleteValue;
+  // The key named by `path` (a trailing backslash names the key before it).
+  std::function<bool(HKEY root, TextRef path)> mayDeleteKey;
+  // What RegDeleteKeyA answered for `path`.
+  std::function<void(HKEY root, TextRef path, LONG status)> keyDeletion;
+};
+
+// The predefined root of a deletion code, or nullptr.
+HKEY DeleteRootKey(DeleteRootCode code);
+
 // Reads the path as "key path\value name", split at its last 0x5C byte (a
 // byte search: the trail byte of a two-byte character counts), and deletes
 // that value; a path ending in "\" names the key's default value, and one
 // without "\" the default value of a key directly under the root. When that
 // fails, deletes the key named by the whole path, which the platform refuses
 // while the key has subkeys. The caller's text is not changed. True when
-// something was deleted.
-bool DeleteRegistryItem(DeleteRootCode rootCode, TextRef path);
+// something was deleted. With a check, only the deletions it allows are made.
+bool DeleteRegistryItem(DeleteRootCode rootCode, TextRef path,
+                        const DeletionCheck* check = nullptr);
 
 }  // namespace varneth

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <vector>
 
+#include "cleanup/backup_snapshot.h"
 #include "cleanup/registry_key.h"
+#include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
@@ -64,10 +66,15 @@ ExportStatus RegistryFailure(LONG error) { return {ExportProblem::kRegistryError
 struct ExportBuffers {
   std::vector<wchar_t> name = std::vector<wchar_t>(256);
   std::vector<BYTE> data = std::vector<BYTE>(1024);
+  BackupSnapshot* snapshot = nullptr;
 };
 
-ExportStatus ExportValues(HKEY key, ExportBuffers& buffers, std::wstring& out,
-                          ExportCounts& counts) {
+void CountUnreachable(const std::wstring& name, ExportCounts& counts) {
+  if (!NarrowExactly(name)) ++counts.unreachableNames;
+}
+
+ExportStatus ExportValues(HKEY key, const std::wstring& fullPath, ExportBuffers& buffers,
+                          std::wstring& out, ExportCounts& counts) {
   for (DWORD index = 0;;) {
     DWORD nameLength = static_cast<DWORD>(buffers.name.size());
     DWORD type = REG_NONE;
@@ -85,6 +92,10 @@ ExportStatus ExportValues(HKEY key, ExportBuffers& buffers, std::wstring& out,
     const std::wstring valueName(buffers.name.data(), nameLength);
     if (!CanCarryName(valueName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
     AppendValueLine(out, valueName, type, buffers.data.data(), size);
+    if (buffers.snapshot != nullptr) {
+      AddSnapshotValue(*buffers.snapshot, fullPath, valueName, type, buffers.data.data(), size);
+    }
+    CountUnreachable(valueName, counts);
     ++counts.values;
     ++index;
   }
@@ -93,8 +104,9 @@ ExportStatus ExportValues(HKEY key, ExportBuffers& buffers, std::wstring& out,
 ExportStatus ExportTree(HKEY key, const std::wstring& fullPath, ExportBuffers& buffers,
                         std::wstring& out, ExportCounts& counts) {
   AppendKeyHeader(out, fullPath);
+  if (buffers.snapshot != nullptr) AddSnapshotKey(*buffers.snapshot, fullPath);
   ++counts.keys;
-  ExportStatus status = ExportValues(key, buffers, out, counts);
+  ExportStatus status = ExportValues(key, fullPath, buffers, out, counts);
   if (!status.Complete()) return status;
 
   for (DWORD index = 0;;) {
@@ -109,6 +121,7 @@ ExportStatus ExportTree(HKEY key, const std::wstring& fullPath, ExportBuffers& b
     if (result != ERROR_SUCCESS) return RegistryFailure(result);
     const std::wstring childName(buffers.name.data(), length);
     if (!CanCarryName(childName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
+    CountUnreachable(childName, counts);
     RegistryKey child;
     const LONG opened = RegOpenKeyExW(key, childName.c_str(), 0, KEY_READ, child.Put());
     if (opened != ERROR_SUCCESS) return RegistryFailure(opened);
@@ -169,13 +182,14 @@ void AppendValueLine(std::wstring& out, const std::wstring& name, DWORD type, co
 }
 
 ExportStatus ExportKeyTree(HKEY key, const std::wstring& fullPath, std::wstring& out,
-                           ExportCounts& counts) {
+                           ExportCounts& counts, BackupSnapshot* snapshot) {
   ExportBuffers buffers;
+  buffers.snapshot = snapshot;
   return ExportTree(key, fullPath, buffers, out, counts);
 }
 
 ExportStatus ExportOneValue(HKEY key, const std::wstring& keyFullPath, const std::wstring& name,
-                            std::wstring& out) {
+                            std::wstring& out, BackupSnapshot* snapshot) {
   if (!CanCarryName(name)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
   std::vector<BYTE> data(256);
   for (;;) {
@@ -189,6 +203,7 @@ ExportStatus ExportOneValue(HKEY key, const std::wstring& keyFullPath, const std
     if (status != ERROR_SUCCESS) return RegistryFailure(status);
     AppendKeyHeader(out, keyFullPath);
     AppendValueLine(out, name, type, data.data(), size);
+    if (snapshot != nullptr) AddSnapshotValue(*snapshot, keyFullPath, name, type, data.data(), size);
     return {};
   }
 }

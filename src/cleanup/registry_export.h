@@ -12,9 +12,14 @@ namespace varneth {
 // The text's first line; the file itself begins with a byte-order mark.
 inline constexpr wchar_t kRegFileHeader[] = L"Windows Registry Editor Version 5.00\r\n";
 
+struct BackupSnapshot;
+
 struct ExportCounts {
   std::int32_t keys = 0;
   std::int32_t values = 0;
+  // Names below the start key that the ANSI code page cannot hold: the
+  // cleanup's ANSI registry calls cannot name those keys and values.
+  std::int32_t unreachableNames = 0;
 };
 
 // Why an export could not be made complete.
@@ -34,13 +39,14 @@ struct ExportStatus {
 // parents before children, under `fullPath` (the root's name in front).
 // Subkeys are opened relative to their parent's handle and every name and
 // buffer grows as the registry asks, so names and data of any length come
-// out exactly as stored.
+// out exactly as stored. With a snapshot, every key and value written is
+// noted in it too.
 ExportStatus ExportKeyTree(HKEY key, const std::wstring& fullPath, std::wstring& out,
-                           ExportCounts& counts);
+                           ExportCounts& counts, BackupSnapshot* snapshot = nullptr);
 
 // Appends one value of the open key, under its key's header.
 ExportStatus ExportOneValue(HKEY key, const std::wstring& keyFullPath, const std::wstring& name,
-                            std::wstring& out);
+                            std::wstring& out, BackupSnapshot* snapshot = nullptr);
 
 // "\r\n[fullPath]\r\n": a blank line, then the key's header.
 void AppendKeyHeader(std::wstring& out, const std::wstring& fullPath);

@@ -72,6 +72,7 @@ void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
     WriteLine({FateLead(outcome, fate), TargetDisplayName(fate.target), texts::kCountsLead,
                Number(fate.counts.keys), texts::kKeysCounted, Number(fate.counts.values),
                texts::kValuesCounted});
+    for (const char* reason : StayReasonLines(fate)) WriteLine({reason});
   }
   const Text listed = Number(static_cast<std::int32_t>(outcome.targets.size()) - stayed);
   if (outcome.result == CleanupResult::kListed) {

@@ -32,8 +32,10 @@ void WriteOutcome(TextRef extension, const CleanupOutcome& outcome) {
   } else if (outcome.result == CleanupResult::kPartlyRemoved) {
     ConsoleWriteText({texts::kLineEnd, texts::kKeysStayedHeading, texts::kLineEnd});
     for (const TargetFate& fate : outcome.targets) {
-      if (fate.stayed) {
-        ConsoleWriteText({ConcatTexts({TargetDisplayName(fate.target), texts::kLineEnd})});
+      if (!fate.stayed) continue;
+      ConsoleWriteText({ConcatTexts({TargetDisplayName(fate.target), texts::kLineEnd})});
+      for (const char* reason : StayReasonLines(fate)) {
+        ConsoleWriteText({reason, texts::kLineEnd});
       }
     }
     if (ShouldSuggestAdministrator(outcome, IsProcessElevated())) {

@@ -8,10 +8,19 @@
 namespace varneth {
 
 Text TargetDisplayName(const CleanupTarget& target) {
-  const Text key = FullKeyPath(target);
+  const Text key = EscapedText(FullKeyPath(target));
   if (target.kind == TargetKind::kKey) return key;
-  if (TextLength(target.valueName) == 0) return ConcatTexts({key, texts::kDefaultValueOfKey});
-  return ConcatTexts({key, texts::kValueOfKey, target.valueName});
+  if (target.valueName.empty()) return ConcatTexts({key, texts::kDefaultValueOfKey});
+  return ConcatTexts({key, texts::kValueOfKey, EscapedText(target.valueName)});
+}
+
+std::vector<const char*> StayReasonLines(const TargetFate& fate) {
+  std::vector<const char*> lines;
+  if (fate.why.unreachableName) lines.push_back(texts::kStayedUnreachableName);
+  if (fate.why.changedDuringRun) lines.push_back(texts::kStayedChangedDuringRun);
+  if (fate.why.keepsClassNames) lines.push_back(texts::kStayedKeepsClassNames);
+  if (fate.why.protectedChoice) lines.push_back(texts::kStayedProtectedChoice);
+  return lines;
 }
 
 Text SystemErrorText(DWORD error) {

@@ -3,14 +3,20 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "cleanup/extension_cleanup.h"
 #include "runtime/text.h"
 
 namespace varneth {
 
 // The key's full path; for a value, followed by " 中的值 <name>", or by
-// " 中的默认值" for the key's default value.
+// " 中的默认值" for the key's default value. A character the code page cannot
+// hold is written as \uXXXX.
 Text TargetDisplayName(const CleanupTarget& target);
+
+// The lines that say why a target stayed, where that is known.
+std::vector<const char*> StayReasonLines(const TargetFate& fate);
 
 // The system's message for an error code, in the ANSI code page, without
 // its line end or closing full stop.

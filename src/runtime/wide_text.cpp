@@ -30,4 +30,24 @@ std::optional<Text> NarrowExactly(const std::wstring& wide) {
   return text;
 }
 
+Text EscapedText(const std::wstring& wide) {
+  std::wstring shown;
+  for (size_t i = 0; i < wide.size();) {
+    // A surrogate pair is one character.
+    const size_t length =
+        IS_HIGH_SURROGATE(wide[i]) && i + 1 < wide.size() && IS_LOW_SURROGATE(wide[i + 1]) ? 2 : 1;
+    const std::wstring character = wide.substr(i, length);
+    if (NarrowExactly(character)) {
+      shown += character;
+    } else {
+      for (wchar_t unit : character) {
+        shown += L"\\u";
+        for (int shift = 12; shift >= 0; shift -= 4) shown += L"0123456789ABCDEF"[(unit >> shift) & 0xF];
+      }
+    }
+    i += length;
+  }
+  return NarrowText(shown);
+}
+
 }  // namespace varneth

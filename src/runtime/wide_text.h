@@ -21,4 +21,9 @@ Text NarrowText(const std::wstring& wide);
 // the default character or, in some code pages, a look-alike.
 std::optional<Text> NarrowExactly(const std::wstring& wide);
 
+// The UTF-16 string in the ANSI code page, each UTF-16 unit of a character
+// the code page cannot hold written as "\u" and four hex digits: a name that
+// reads unambiguously where it cannot be shown as it is.
+Text EscapedText(const std::wstring& wide);
+
 }  // namespace varneth

@@ -7,6 +7,8 @@ import wine_console as wc
 from test_cleanup import FILE_EXTS, MACHINE_CLASSES, USER_CLASSES, association, association_keys
 from test_dialogue import QUESTION, TURN, partly_removed
 
+KEEPS_CLASS_NAMES = "  列表中的类未能删除，其类名已保留，以便下次运行时删除"
+
 CANARIES = [f"{MACHINE_CLASSES}\\VarnethHostileCanary\\shell",
             f"{USER_CLASSES}\\VarnethHostileCanary\\shell",
             r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts"
@@ -92,8 +94,14 @@ class Hostile(wc.VarnethTestCase):
         self.assertTrue(wc.key_exists(f"{auto}\\{'k' * 254}"))
 
         result = wc.run_session(self.exe, [b"vnthreg", b"y"])
-        # The automatic class stays (below), and the run says so.
-        self.assert_survived(result, 1, partly_removed(b"vnthreg", [auto]))
+        # What the cleanup's ANSI calls cannot reach stays, and the run names
+        # it: the class with the long name, the class listed after the name
+        # that ends the ANSI listing, the automatic class (below), and the
+        # user's list, which keeps the names of the classes that stayed.
+        self.assert_survived(result, 1, partly_removed(b"vnthreg", [
+            machine[2], machine[3], f"{FILE_EXTS}\\.vnthreg", KEEPS_CLASS_NAMES, auto]))
+        self.assertTrue(wc.value_exists(progids, long_class))
+        self.assertTrue(wc.value_exists(progids, "~VarnethAfterTooLong"))
         self.assert_gone([f"{MACHINE_CLASSES}\\VarnethHostile\\Nested",
                           f"{USER_CLASSES}\\.vnthreg", f"{auto}\\shell"])
         # The 254-character names are listed, but Wine's ANSI registry calls

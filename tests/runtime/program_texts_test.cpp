@@ -47,6 +47,10 @@ TEST(ProgramTexts, OutcomeTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kNameWithLineBreak, ToCodePage936("有键名或值名含换行符，备份文件无法记录"));
   EXPECT_EQ(texts::kValueOfKey, ToCodePage936(" 中的值 "));
   EXPECT_EQ(texts::kDefaultValueOfKey, ToCodePage936(" 中的默认值"));
+  EXPECT_EQ(texts::kStayedUnreachableName, ToCodePage936("  名称含有系统代码页无法表示的字符，Varneth 无法删除"));
+  EXPECT_EQ(texts::kStayedChangedDuringRun, ToCodePage936("  运行期间有其他程序写入了此项，未备份的内容已保留"));
+  EXPECT_EQ(texts::kStayedKeepsClassNames, ToCodePage936("  列表中的类未能删除，其类名已保留，以便下次运行时删除"));
+  EXPECT_EQ(texts::kStayedProtectedChoice, ToCodePage936("  此默认应用选择受 Windows 保护，只能在“设置 → 应用 → 默认应用”中更改"));
 }
 
 TEST(ProgramTexts, CommandLineTextsAreTheCodePage936FormOfTheirReadableText) {

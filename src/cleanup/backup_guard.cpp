@@ -1,0 +1,192 @@
+#include "cleanup/backup_guard.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "cleanup/plan_paths.h"
+#include "cleanup/registry_key.h"
+#include "cleanup/registry_names.h"
+#include "runtime/wide_text.h"
+
+namespace varneth {
+namespace {
+
+// A class name of the user's list whose class key is still there: the name
+// stays, so that a later run finds the class.
+bool KeepsAClass(BackupGuard& guard, const std::wstring& snapshotPath, const std::wstring& name) {
+  if (guard.snapshot->classLists.count(snapshotPath) == 0) return false;
+  if (!NamesAClassKey(NarrowText(name)) || !MachineClassExists(name)) return false;
+  guard.keptClassNames = true;
+  return true;
+}
+
+// Reads the value `name` of the open key; false when it is not there.
+bool ReadValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data) {
+  for (;;) {
+    DWORD size = static_cast<DWORD>(data.size());
+    const LONG status = RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &size);
+    if (status == ERROR_MORE_DATA) {
+      data.resize(std::max<size_t>(size, data.size() * 2));
+      continue;
+    }
+    if (status != ERROR_SUCCESS) return false;
+    data.resize(size);
+    return true;
+  }
+}
+
+bool MayDeleteValue(BackupGuard& guard, HKEY root, TextRef keyPath, HKEY key,
+                    const char* valueName) {
+  const BackupSnapshot& snapshot = *guard.snapshot;
+  const std::wstring path = SnapshotPath(snapshot, root, WidenText(keyPath));
+  const std::wstring name = valueName == nullptr ? std::wstring() : WidenText(valueName);
+  const SnapshotValue* saved = FindSnapshotValue(snapshot, path, name);
+  if (saved == nullptr) return false;
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data(std::max<DWORD>(saved->size, 1));
+  if (!ReadValue(key, name, type, data)) return false;
+  if (!IsAsSaved(saved, type, data.data(), static_cast<DWORD>(data.size()))) return false;
+  return !KeepsAClass(guard, path, name);
+}
+
+// Every value the open key holds now is held by the snapshot as it is.
+bool ValuesAreAsSaved(BackupGuard& guard, HKEY key, const std::wstring& path, DWORD count,
+                      DWORD longestName, DWORD largestData) {
+  std::vector<wchar_t> name(longestName + 1);
+  std::vector<BYTE> data(std::max<DWORD>(largestData, 1));
+  for (DWORD index = 0; index < count; ++index) {
+    DWORD nameLength = static_cast<DWORD>(name.size());
+    DWORD size = static_cast<DWORD>(data.size());
+    DWORD type = REG_NONE;
+    const LONG status =
+        RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+    if (status == ERROR_NO_MORE_ITEMS) return true;
+    // A value that grew or appeared since the key was measured: not saved.
+    if (status != ERROR_SUCCESS) return false;
+    const std::wstring valueName(name.data(), nameLength);
+    if (!IsAsSaved(FindSnapshotValue(*guard.snapshot, path, valueName), type, data.data(), size) ||
+        KeepsAClass(guard, path, valueName)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool MayDeleteKey(BackupGuard& guard, HKEY root, TextRef path) {
+  const std::wstring snapshotPath = SnapshotPath(*guard.snapshot, root, WidenText(path));
+  if (!SnapshotHoldsKey(*guard.snapshot, snapshotPath)) return false;
+  // The very key the deletion names: opened by the same ANSI path.
+  RegistryKey key;
+  if (RegOpenKeyExA(root, path.Bytes(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
+  DWORD subkeys = 0;
+  DWORD values = 0;
+  DWORD longestName = 0;
+  DWORD largestData = 0;
+  if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                       &longestName, &largestData, nullptr, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  // The platform refuses to delete a key that has subkeys; none is asked to.
+  if (subkeys > 0) return false;
+  return ValuesAreAsSaved(guard, key.Get(), snapshotPath, values, longestName, largestData);
+}
+
+}  // namespace
+
+bool IsAsSaved(const SnapshotValue* saved, DWORD type, const BYTE* data, DWORD size) {
+  return saved != nullptr && saved->type == type && saved->size == size &&
+         saved->digest == DigestValue(type, data, size);
+}
+
+bool MachineClassExists(const std::wstring& className) {
+  RegistryKey key;
+  const std::wstring path = L"SOFTWARE\\Classes\\" + className;
+  const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.Put());
+  return opened == ERROR_SUCCESS || opened == ERROR_ACCESS_DENIED;
+}
+
+bool HoldsWhatTheBackupLacks(const BackupSnapshot& snapshot, HKEY root,
+                             const std::wstring& keyPath) {
+  RegistryKey key;
+  if (RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
+  const std::wstring path = SnapshotPath(snapshot, root, keyPath);
+  if (!SnapshotHoldsKey(snapshot, path)) return true;
+  std::vector<wchar_t> name(256);
+  std::vector<BYTE> data(1024);
+  for (DWORD index = 0;;) {
+    DWORD nameLength = static_cast<DWORD>(name.size());
+    DWORD size = static_cast<DWORD>(data.size());
+    DWORD type = REG_NONE;
+    const LONG status =
+        RegEnumValueW(key.Get(), index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+    if (status == ERROR_MORE_DATA) {
+      name.resize(name.size() * 2);
+      data.resize(std::max<size_t>(size, data.size() * 2));
+      continue;
+    }
+    if (status != ERROR_SUCCESS) break;
+    const std::wstring valueName(name.data(), nameLength);
+    if (!IsAsSaved(FindSnapshotValue(snapshot, path, valueName), type, data.data(), size)) {
+      return true;
+    }
+    ++index;
+  }
+  for (DWORD index = 0;;) {
+    DWORD length = static_cast<DWORD>(name.size());
+    const LONG status =
+        RegEnumKeyExW(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_MORE_DATA) {
+      name.resize(name.size() * 2);
+      continue;
+    }
+    if (status != ERROR_SUCCESS) return false;
+    if (HoldsWhatTheBackupLacks(snapshot, root, keyPath + L"\\" + std::wstring(name.data(), length))) {
+      return true;
+    }
+    ++index;
+  }
+}
+
+bool ValueDiffersFromBackup(const BackupSnapshot& snapshot, HKEY root, const std::wstring& keyPath,
+                            const std::wstring& name) {
+  RegistryKey key;
+  if (RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data(256);
+  if (!ReadValue(key.Get(), name, type, data)) return false;
+  const std::wstring path = SnapshotPath(snapshot, root, keyPath);
+  return !IsAsSaved(FindSnapshotValue(snapshot, path, name), type, data.data(),
+                    static_cast<DWORD>(data.size()));
+}
+
+bool HoldsProtectedChoice(const std::vector<KeyDeletionResult>& results, HKEY root,
+                          const std::wstring& parent) {
+  bool refused = false;
+  bool siblingDeleted = false;
+  for (const KeyDeletionResult& result : results) {
+    if (result.root != root || result.path.size() <= parent.size() ||
+        !IsWithinKey(result.path, parent) ||
+        result.path.find(L'\\', parent.size() + 1) != std::wstring::npos) {
+      continue;  // not directly below the parent
+    }
+    if (result.status == ERROR_ACCESS_DENIED) refused = true;
+    if (result.status == ERROR_SUCCESS) siblingDeleted = true;
+  }
+  return refused && siblingDeleted;
+}
+
+DeletionCheck GuardDeletions(BackupGuard& guard) {
+  DeletionCheck check;
+  check.mayDeleteValue = [&guard](HKEY root, TextRef keyPath, HKEY key, const char* valueName) {
+    return MayDeleteValue(guard, root, keyPath, key, valueName);
+  };
+  check.mayDeleteKey = [&guard](HKEY root, TextRef path) { return MayDeleteKey(guard, root, path); };
+  check.keyDeletion = [&guard](HKEY root, TextRef path, LONG status) {
+    guard.keyDeletions.push_back({root, TidyKeyPath(WidenText(path)), status});
+  };
+  return check;
+}
+
+}  // namespace varneth

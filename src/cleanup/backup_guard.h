@@ -1,0 +1,66 @@
+// The checks that bound a cleanup's deletions by its backup: whatever other
+// programs write meanwhile, nothing is deleted that the backup does not hold.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "cleanup/backup_snapshot.h"
+#include "cleanup/registry_delete.h"
+
+namespace varneth {
+
+// What RegDeleteKeyA answered for one key (its path tidied, below `root`).
+struct KeyDeletionResult {
+  HKEY root = nullptr;
+  std::wstring path;
+  LONG status = ERROR_SUCCESS;
+};
+
+struct BackupGuard {
+  const BackupSnapshot* snapshot = nullptr;
+  std::vector<KeyDeletionResult> keyDeletions;
+  // A class name was left in the user's list because its class key stayed.
+  bool keptClassNames = false;
+};
+
+// The checks over `guard`, which must outlive them:
+// - a value is deleted only when the snapshot holds it with the type and data
+//   it has now;
+// - a key only when the snapshot holds it and, just before the deletion, it
+//   has no subkey (the platform would refuse it anyway) and every value it
+//   holds is held as it is;
+// - a class name in the user's OpenWithProgids list, and so the list's key,
+//   stays while the machine-wide class key of that name exists, so that a
+//   run with the rights to remove the class still finds it.
+DeletionCheck GuardDeletions(BackupGuard& guard);
+
+// True when a value as it is now (type and data) is the one the snapshot
+// saved; false when it saved none.
+bool IsAsSaved(const SnapshotValue* saved, DWORD type, const BYTE* data, DWORD size);
+
+// Whether a machine-wide class key of this name exists now (one that may
+// not be opened counts as there).
+bool MachineClassExists(const std::wstring& className);
+
+// True when the key at `keyPath` below `root`, or a key below it, now holds
+// a key or value the snapshot lacks or holds otherwise: something written
+// while the cleanup ran.
+bool HoldsWhatTheBackupLacks(const BackupSnapshot& snapshot, HKEY root,
+                             const std::wstring& keyPath);
+
+// True when the value is there now and the snapshot lacks it or holds it
+// otherwise.
+bool ValueDiffersFromBackup(const BackupSnapshot& snapshot, HKEY root, const std::wstring& keyPath,
+                            const std::wstring& name);
+
+// True when a key directly below `parent` could not be deleted for lack of
+// access while a sibling of it could: on Windows 10 and 11 the sign of a
+// default-app choice that the system protects (UserChoice, UserChoiceLatest),
+// which only the system's Settings may change.
+bool HoldsProtectedChoice(const std::vector<KeyDeletionResult>& results, HKEY root,
+                          const std::wstring& parent);
+
+}  // namespace varneth

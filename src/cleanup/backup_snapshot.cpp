@@ -1,0 +1,73 @@
+#include "cleanup/backup_snapshot.h"
+
+#include "cleanup/registry_names.h"
+
+namespace varneth {
+namespace {
+
+std::wstring ValueKey(const std::wstring& snapshotPath, std::wstring_view name) {
+  std::wstring key = snapshotPath;
+  key += L'\0';
+  key += FoldName(name);
+  return key;
+}
+
+// The path with HKEY_USERS\<own SID> read as HKEY_CURRENT_USER: the same
+// hive, whichever way the cleanup names it.
+std::wstring OwnHiveAsCurrentUser(const BackupSnapshot& snapshot, std::wstring folded) {
+  static const std::wstring users = L"HKEY_USERS\\";
+  if (snapshot.ownSidFolded.empty() || folded.compare(0, users.size(), users) != 0) return folded;
+  const std::wstring_view rest = std::wstring_view(folded).substr(users.size());
+  const std::wstring& sid = snapshot.ownSidFolded;
+  if (rest.substr(0, sid.size()) != sid ||
+      (rest.size() > sid.size() && rest[sid.size()] != L'\\')) {
+    return folded;
+  }
+  return L"HKEY_CURRENT_USER" + std::wstring(rest.substr(sid.size()));
+}
+
+}  // namespace
+
+std::uint64_t DigestValue(DWORD type, const BYTE* data, DWORD size) {
+  std::uint64_t digest = 14695981039346656037ull;
+  const auto mix = [&digest](BYTE byte) {
+    digest ^= byte;
+    digest *= 1099511628211ull;
+  };
+  for (int shift = 0; shift < 32; shift += 8) mix(static_cast<BYTE>(type >> shift));
+  for (DWORD i = 0; i < size; ++i) mix(data[i]);
+  return digest;
+}
+
+std::wstring SnapshotPath(const BackupSnapshot& snapshot, std::wstring_view fullPath) {
+  return OwnHiveAsCurrentUser(snapshot, FoldName(TidyKeyPath(fullPath)));
+}
+
+std::wstring SnapshotPath(const BackupSnapshot& snapshot, HKEY root, std::wstring_view path) {
+  std::wstring full = RootNameW(root);
+  full += L'\\';
+  full += path;
+  return SnapshotPath(snapshot, full);
+}
+
+void AddSnapshotKey(BackupSnapshot& snapshot, std::wstring_view fullPath) {
+  snapshot.keys.insert(SnapshotPath(snapshot, fullPath));
+}
+
+void AddSnapshotValue(BackupSnapshot& snapshot, std::wstring_view keyFullPath,
+                      std::wstring_view name, DWORD type, const BYTE* data, DWORD size) {
+  snapshot.values[ValueKey(SnapshotPath(snapshot, keyFullPath), name)] =
+      SnapshotValue{type, size, DigestValue(type, data, size)};
+}
+
+bool SnapshotHoldsKey(const BackupSnapshot& snapshot, const std::wstring& snapshotPath) {
+  return snapshot.keys.count(snapshotPath) != 0;
+}
+
+const SnapshotValue* FindSnapshotValue(const BackupSnapshot& snapshot,
+                                       const std::wstring& snapshotPath, std::wstring_view name) {
+  const auto found = snapshot.values.find(ValueKey(snapshotPath, name));
+  return found == snapshot.values.end() ? nullptr : &found->second;
+}
+
+}  // namespace varneth
