@@ -41,7 +41,11 @@ bool MayDeleteValue(BackupGuard& guard, HKEY root, TextRef keyPath, HKEY key,
   const std::wstring path = SnapshotPath(snapshot, root, WidenText(keyPath));
   const std::wstring name = valueName == nullptr ? std::wstring() : WidenText(valueName);
   const SnapshotValue* saved = FindSnapshotValue(snapshot, path, name);
-  if (saved == nullptr) return false;
+  // A path or name of that form may have been read from another key's name.
+  if (saved == nullptr || IsSubstitutedForm(snapshot, path) ||
+      IsSubstitutedForm(snapshot, path, name)) {
+    return false;
+  }
   DWORD type = REG_NONE;
   std::vector<BYTE> data(std::max<DWORD>(saved->size, 1));
   if (!ReadValue(key, name, type, data)) return false;
@@ -74,7 +78,10 @@ bool ValuesAreAsSaved(BackupGuard& guard, HKEY key, const std::wstring& path, DW
 
 bool MayDeleteKey(BackupGuard& guard, HKEY root, TextRef path) {
   const std::wstring snapshotPath = SnapshotPath(*guard.snapshot, root, WidenText(path));
-  if (!SnapshotHoldsKey(*guard.snapshot, snapshotPath)) return false;
+  if (!SnapshotHoldsKey(*guard.snapshot, snapshotPath) ||
+      IsSubstitutedForm(*guard.snapshot, snapshotPath)) {
+    return false;
+  }
   // The very key the deletion names: opened by the same ANSI path.
   RegistryKey key;
   if (RegOpenKeyExA(root, path.Bytes(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;

@@ -1,6 +1,7 @@
 #include "cleanup/backup_snapshot.h"
 
 #include "cleanup/registry_names.h"
+#include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
@@ -50,14 +51,39 @@ std::wstring SnapshotPath(const BackupSnapshot& snapshot, HKEY root, std::wstrin
   return SnapshotPath(snapshot, full);
 }
 
+// The text as the ANSI calls read it back, or nothing when that is the text.
+std::optional<std::wstring> SubstitutedForm(std::wstring_view text) {
+  const std::wstring wide(text);
+  if (NarrowExactly(wide)) return std::nullopt;
+  return WidenText(NarrowText(wide));
+}
+
 void AddSnapshotKey(BackupSnapshot& snapshot, std::wstring_view fullPath) {
   snapshot.keys.insert(SnapshotPath(snapshot, fullPath));
+  if (const std::optional<std::wstring> form = SubstitutedForm(fullPath)) {
+    snapshot.substituted.insert(SnapshotPath(snapshot, *form));
+  }
 }
 
 void AddSnapshotValue(BackupSnapshot& snapshot, std::wstring_view keyFullPath,
                       std::wstring_view name, DWORD type, const BYTE* data, DWORD size) {
   snapshot.values[ValueKey(SnapshotPath(snapshot, keyFullPath), name)] =
       SnapshotValue{type, size, DigestValue(type, data, size)};
+  const std::optional<std::wstring> path = SubstitutedForm(keyFullPath);
+  const std::optional<std::wstring> form = SubstitutedForm(name);
+  if (path || form) {
+    snapshot.substituted.insert(ValueKey(SnapshotPath(snapshot, path ? *path : keyFullPath),
+                                         form ? *form : std::wstring(name)));
+  }
+}
+
+bool IsSubstitutedForm(const BackupSnapshot& snapshot, const std::wstring& snapshotPath) {
+  return snapshot.substituted.count(snapshotPath) != 0;
+}
+
+bool IsSubstitutedForm(const BackupSnapshot& snapshot, const std::wstring& snapshotPath,
+                       std::wstring_view name) {
+  return snapshot.substituted.count(ValueKey(snapshotPath, name)) != 0;
 }
 
 bool SnapshotHoldsKey(const BackupSnapshot& snapshot, const std::wstring& snapshotPath) {

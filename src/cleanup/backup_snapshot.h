@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -26,6 +27,10 @@ struct BackupSnapshot {
   std::unordered_set<std::wstring> keys;
   std::unordered_map<std::wstring, SnapshotValue> values;  // key path, NUL, value name
   std::unordered_set<std::wstring> classLists;  // the user's OpenWithProgids keys
+  // The ANSI forms of the keys and values whose names the code page cannot
+  // hold ("?" for each such character): a path of that form, read by the
+  // cleanup's ANSI calls, may stand for either, so it is never deleted.
+  std::unordered_set<std::wstring> substituted;
 };
 
 // A digest of a value's type and data (64-bit FNV-1a).
@@ -42,6 +47,11 @@ void AddSnapshotValue(BackupSnapshot& snapshot, std::wstring_view keyFullPath,
                       std::wstring_view name, DWORD type, const BYTE* data, DWORD size);
 
 bool SnapshotHoldsKey(const BackupSnapshot& snapshot, const std::wstring& snapshotPath);
+// True when a key or value the snapshot holds has a name the code page
+// cannot hold whose ANSI form is this path (and name).
+bool IsSubstitutedForm(const BackupSnapshot& snapshot, const std::wstring& snapshotPath);
+bool IsSubstitutedForm(const BackupSnapshot& snapshot, const std::wstring& snapshotPath,
+                       std::wstring_view name);
 // The value `name` of the key at `snapshotPath` (from SnapshotPath), or nullptr.
 const SnapshotValue* FindSnapshotValue(const BackupSnapshot& snapshot,
                                        const std::wstring& snapshotPath, std::wstring_view name);

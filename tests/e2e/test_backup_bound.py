@@ -1,0 +1,184 @@
+"""What the backup holds bounds what Varneth deletes: another program writing
+keys and values while it runs, names the ANSI code page cannot hold, and a
+class that stays. Afterwards everything that existed is either still in the
+registry or in the backup, and the report names what stayed."""
+import argparse
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+import wine_console as wc
+from reg_text import read_reg, read_reg_file
+from test_cleanup import FILE_EXTS, MACHINE_CLASSES, USER_CLASSES, association, association_keys
+from test_command_line import lines
+
+CP = "cp936"
+WRITER: Path = None
+LONG_NAME = "k" * 255
+
+
+def registry_state(keys):
+    """(keys, values) that the given keys and everything below them hold now."""
+    all_keys, all_values = set(), set()
+    for key in keys:
+        found_keys, found_values = read_reg(wc.export_key(key))
+        all_keys |= found_keys
+        all_values |= found_values
+    return all_keys, all_values
+
+
+class BackupBound(wc.VarnethTestCase):
+    def backups(self, folder):
+        return sorted(Path(folder).glob("*.reg"))
+
+    def run_with_writer(self, ext, roots, written_below, list_names, folder):
+        """Runs Varneth on the command line while the writer writes; gives
+        back its result and every key and value the writer wrote."""
+        with tempfile.TemporaryDirectory() as tmp:
+            log, stop = Path(tmp) / "writer.log", Path(tmp) / "stop"
+            writer = subprocess.Popen(
+                [str(wc.WINE_RUN), str(WRITER), wc.windows_path(log), wc.windows_path(stop),
+                 f"HKCU\\{FILE_EXTS[len('HKEY_CURRENT_USER') + 1:]}\\.{ext}\\OpenWithProgids",
+                 ",".join(list_names), *written_below],
+                env=wc.wine_env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL)
+            try:
+                deadline = time.monotonic() + 60
+                while (not log.exists() or log.read_text().count("\n") < 4) and \
+                        time.monotonic() < deadline:
+                    time.sleep(0.05)
+                result = wc.run_command_line(self.exe, ["/b", wc.windows_path(folder), ext])
+            finally:
+                stop.write_text("stop")
+                writer.wait(timeout=60)
+            keys, values = set(), set()
+            for line in log.read_text(encoding="utf-8").splitlines():
+                kind, _, place = line.partition(" ")
+                place = place.replace("HKCU\\", "HKEY_CURRENT_USER\\", 1)
+                place = place.replace("HKLM\\", "HKEY_LOCAL_MACHINE\\", 1).upper()
+                if kind == "key":
+                    keys.add(place)
+                else:
+                    key, _, name = place.partition("|")
+                    values.add((key, name))
+        return result, keys, values
+
+    def test_nothing_written_during_the_run_is_deleted_without_a_backup(self):
+        ext = "vntrace"
+        race_classes = [f"VarnethRace.New{i}" for i in range(12)]
+        tree = "".join(f'[{USER_CLASSES}\\.{ext}\\seed{i}\\sub]\n"v"="{i}"\n\n' for i in range(60))
+        tree += "".join(f'[{MACHINE_CLASSES}\\VarnethRace.Doc\\shell\\verb{i}]\n@="x"\n\n'
+                        for i in range(60))
+        tree += "".join(f'[{MACHINE_CLASSES}\\{name}]\n@="exists, not listed yet"\n\n'
+                        for name in race_classes)
+        roots = association_keys(ext, ["VarnethRace.Doc"]) + \
+            [f"{MACHINE_CLASSES}\\{name}" for name in race_classes]
+        written_below = [f"HKCU\\Software\\Classes\\.{ext}",
+                         f"HKLM\\SOFTWARE\\Classes\\VarnethRace.Doc\\shell"]
+        for attempt in range(3):
+            with self.subTest(attempt=attempt), tempfile.TemporaryDirectory() as folder:
+                self.seed_keys(roots, association(ext, ["VarnethRace.Doc"]) + tree)
+                seeded_keys, seeded_values = registry_state(roots)
+                result, written_keys, written_values = self.run_with_writer(
+                    ext, roots, written_below, race_classes, folder)
+                self.assertIn(result.returncode, (0, 1), result.stderr)
+                backups = self.backups(folder)
+                self.assertEqual(len(backups), 1)
+                saved_keys, saved_values = read_reg_file(backups[0])
+                now_keys, now_values = registry_state(roots)
+                existed_keys = seeded_keys | written_keys
+                existed_values = seeded_values | written_values
+                self.assertGreater(len(written_keys), 0)
+                self.assertEqual(existed_keys - now_keys - saved_keys, set())
+                self.assertEqual(existed_values - now_values - saved_values, set())
+                # What stayed of the targets is reported, and then so is exit code 1.
+                stayed = [key for key in (f"{FILE_EXTS}\\.{ext}", f"{USER_CLASSES}\\.{ext}",
+                                          f"{MACHINE_CLASSES}\\VarnethRace.Doc")
+                          if key.upper() in now_keys and key.upper() in saved_keys]
+                for key in stayed:
+                    self.assertIn(f"未能删除: {key} (".encode(CP), result.stdout)
+                self.assertEqual(result.returncode, 1 if stayed else 0, result.stdout)
+
+    def test_names_the_code_page_cannot_hold_are_saved_and_reported_never_substituted(self):
+        ext = "vntkor"
+        korean_class, korean_key = "한글파일", "한"
+        list_key = f"{FILE_EXTS}\\.{ext}\\OpenWithProgids"
+        decoys = [f"{MACHINE_CLASSES}\\????", f"{USER_CLASSES}\\.{ext}\\?"]
+        text = (association(ext, ["VarnethKor.Doc"]) +
+                f'[{list_key}]\n"{korean_class}"=hex(0):\n\n'
+                f'[{MACHINE_CLASSES}\\{korean_class}\\shell\\open]\n@="real class"\n\n'
+                f'[{USER_CLASSES}\\.{ext}\\{korean_key}]\n"v\U0001F600"="real key"\n\n'
+                f'[{decoys[0]}]\n@="decoy class"\n\n[{decoys[1]}]\n@="decoy key"\n\n')
+        roots = association_keys(ext, ["VarnethKor.Doc"]) + \
+            [f"{MACHINE_CLASSES}\\{korean_class}", decoys[0]]
+        self.seed_keys(roots, text, unicode=True)
+        before = {key: wc.export_key(key) for key in roots + [decoys[1]]}
+        escaped_class = f"{MACHINE_CLASSES}\\\\uD55C\\uAE00\\uD30C\\uC77C"
+        escaped_key = f"{USER_CLASSES}\\.{ext}"
+
+        listing = wc.run_command_line(self.exe, ["/n", ext])
+        self.assertEqual(listing.returncode, 0)
+        self.assertIn(f"将删除: {escaped_class} (3 个键, 1 个值)\r\n".encode(CP), listing.stdout)
+
+        with tempfile.TemporaryDirectory() as folder:
+            result = wc.run_command_line(self.exe, ["/b", wc.windows_path(folder), ext])
+            self.assertEqual(result.returncode, 1)
+            unreachable = "  名称含有系统代码页无法表示的字符，Varneth 无法删除"
+            self.assertIn(lines(f"未能删除: {escaped_class} (3 个键, 1 个值)", unreachable),
+                          result.stdout)
+            self.assertIn(f"未能删除: {escaped_key} (".encode(CP), result.stdout)
+            # The decoys, named like the substituted names, are untouched.
+            for decoy in decoys:
+                self.assertEqual(wc.export_key(decoy), before[decoy], decoy)
+            self.assertTrue(wc.key_exists(f"{MACHINE_CLASSES}\\{korean_class}\\shell\\open"))
+            backup = self.backups(folder)[0]
+            saved_keys, _ = read_reg_file(backup)
+            self.assertIn(f"{MACHINE_CLASSES}\\{korean_class}\\shell\\open".upper(), saved_keys)
+            self.assertIn(f"{USER_CLASSES}\\.{ext}\\{korean_key}".upper(), saved_keys)
+            # The backup restores everything that was deleted.
+            wc.reg("import", wc.windows_path(backup), check=True)
+        for key, text in before.items():
+            self.assertEqual(wc.export_key(key), text, key)
+
+    def test_a_class_that_stays_keeps_its_name_in_the_users_list(self):
+        ext = "vntstay"
+        list_key = f"{FILE_EXTS}\\.{ext}\\OpenWithProgids"
+        stuck = f"{MACHINE_CLASSES}\\VarnethStay.Doc"
+        other = f"{MACHINE_CLASSES}\\VarnethStay.Other"
+        text = (association(ext, ["VarnethStay.Doc"]) +
+                f'[{stuck}\\{LONG_NAME}]\n@="cannot be listed"\n\n'
+                f'[{list_key}\\sub]\n"VarnethStay.Other"=hex(0):\n\n'
+                f'[{other}\\shell]\n@="named in a subkey of the list: no class"\n\n')
+        roots = association_keys(ext, ["VarnethStay.Doc"]) + [other]
+        self.seed_keys(roots, text)
+        other_before = wc.export_key(other)
+
+        result = wc.run_session(self.exe, [ext.encode(), b"y"])
+        self.assertEqual(result.returncode, 0)
+        self.assertIn(f"{FILE_EXTS}\\.{ext}\r\r\n"
+                      "  列表中的类未能删除，其类名已保留，以便下次运行时删除\r\r\n".encode(CP),
+                      result.stdout)
+        self.assertTrue(wc.key_exists(stuck))
+        self.assertTrue(wc.value_exists(list_key, "VarnethStay.Doc"))
+        self.assertEqual(wc.export_key(other), other_before)
+
+        # Once the class can go, a second run removes class and list.
+        wc.delete_key(f"{stuck}\\{LONG_NAME}")
+        result = wc.run_session(self.exe, [ext.encode(), b"y"])
+        self.assertEqual(result.returncode, 0)
+        self.assertFalse(wc.key_exists(stuck))
+        self.assertFalse(wc.key_exists(list_key))
+        self.assertEqual(wc.export_key(other), other_before)
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True, type=Path)
+    parser.add_argument("--writer", required=True, type=Path)
+    args, rest = parser.parse_known_args()
+    BackupBound.exe, WRITER = args.exe, args.writer
+    sys.argv[1:] = rest
+    unittest.main(verbosity=2)
