@@ -31,6 +31,8 @@ class ShellString {
   PWSTR text_ = nullptr;
 };
 
+BackupFileCalls g_fileCalls;
+
 // A file handle, closed by its owner.
 class FileHandle {
  public:
@@ -43,7 +45,7 @@ class FileHandle {
   // True when the handle closed cleanly.
   bool Close() {
     if (handle_ == INVALID_HANDLE_VALUE) return true;
-    const bool closed = CloseHandle(handle_) != FALSE;
+    const bool closed = g_fileCalls.close(handle_) != FALSE;
     handle_ = INVALID_HANDLE_VALUE;
     return closed;
   }
@@ -102,7 +104,7 @@ DWORD WriteAndFlush(HANDLE file, const std::wstring& content) {
   if (error == ERROR_SUCCESS) {
     error = WriteWhole(file, content.data(), content.size() * sizeof(wchar_t));
   }
-  if (error == ERROR_SUCCESS && !FlushFileBuffers(file)) error = GetLastError();
+  if (error == ERROR_SUCCESS && !g_fileCalls.flush(file)) error = GetLastError();
   return error;
 }
 
@@ -148,6 +150,8 @@ std::wstring BackupFileStem(TextRef extension, const SYSTEMTIME& localTime) {
   AppendNumber(stem, localTime.wSecond, 2);
   return stem;
 }
+
+void SetBackupFileCalls(const BackupFileCalls& calls) { g_fileCalls = calls; }
 
 BackupFile WriteBackupFile(const std::wstring& folder, const std::wstring& stem,
                            const std::wstring& content) {

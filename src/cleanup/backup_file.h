@@ -30,6 +30,15 @@ struct BackupFile {
   bool Written() const { return error == ERROR_SUCCESS; }
 };
 
+// The two calls that make a written backup safe to rely on before anything
+// is deleted: FlushFileBuffers and CloseHandle. Tests watch them through
+// SetBackupFileCalls; nothing else changes them.
+struct BackupFileCalls {
+  BOOL(WINAPI* flush)(HANDLE) = FlushFileBuffers;
+  BOOL(WINAPI* close)(HANDLE) = CloseHandle;
+};
+void SetBackupFileCalls(const BackupFileCalls& calls);
+
 // Creates the folder when missing, then writes `content` as UTF-16LE with a
 // byte-order mark into "<stem>.reg", or "<stem>-2.reg", "<stem>-3.reg", ...:
 // the first name that is free, created exclusively, so no file is ever

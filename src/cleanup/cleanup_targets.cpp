@@ -12,6 +12,8 @@
 namespace varneth {
 namespace {
 
+TargetOpenCall g_open = RegOpenKeyExW;
+
 // A key the plan deletes by `path`, and the value that path names first: the
 // last name, in the key above.
 void AddKeyAndItsValue(std::vector<CleanupTarget>& candidates, HKEY root, std::wstring path) {
@@ -124,12 +126,14 @@ bool KeyCountsAsThere(LONG openStatus) {
 bool TargetExists(const CleanupTarget& target) {
   RegistryKey key;
   const REGSAM access = target.kind == TargetKind::kKey ? KEY_READ : KEY_QUERY_VALUE;
-  const LONG opened = RegOpenKeyExW(target.root, target.keyPath.c_str(), 0, access, key.Put());
+  const LONG opened = g_open(target.root, target.keyPath.c_str(), 0, access, key.Put());
   if (target.kind == TargetKind::kKey) return KeyCountsAsThere(opened);
   if (opened != ERROR_SUCCESS) return false;
   return RegQueryValueExW(key.Get(), target.valueName.c_str(), nullptr, nullptr, nullptr,
                           nullptr) == ERROR_SUCCESS;
 }
+
+void SetTargetOpenCall(TargetOpenCall open) { g_open = open; }
 
 std::wstring FullKeyPath(const CleanupTarget& target) {
   std::wstring path = RootNameW(target.root);

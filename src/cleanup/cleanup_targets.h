@@ -52,6 +52,11 @@ bool TargetExists(const CleanupTarget& target);
 // so nothing is deleted that was not saved first).
 bool KeyCountsAsThere(LONG openStatus);
 
+// Tests make a key refuse to open (Wine never refuses) through this; it is
+// RegOpenKeyExW otherwise.
+using TargetOpenCall = LONG(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
+void SetTargetOpenCall(TargetOpenCall open);
+
 // The key's path with the root's name in front.
 std::wstring FullKeyPath(const CleanupTarget& target);
 

@@ -119,6 +119,26 @@ TEST_F(CleanupTargets, ClassesInsideAnotherListedClassAreLeftOut) {
   EXPECT_EQ(targets.size(), 10u);
 }
 
+LONG WINAPI RefuseToOpen(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY key) {
+  *key = nullptr;
+  return ERROR_ACCESS_DENIED;
+}
+
+// A key that exists but may not be read is there: counted as a target, its
+// backup fails and nothing is deleted. Wine never refuses, hence the seam.
+TEST(TargetExists, AKeyThatRefusesToOpenIsThereAValueIsNot) {
+  CleanupTarget key;
+  key.root = HKEY_CURRENT_USER;
+  key.keyPath = L"Software\\VarnethTest\\NoSuchKey";
+  CleanupTarget value = key;
+  value.kind = TargetKind::kValue;
+  EXPECT_FALSE(TargetExists(key));
+  SetTargetOpenCall(RefuseToOpen);
+  EXPECT_TRUE(TargetExists(key));
+  EXPECT_FALSE(TargetExists(value));
+  SetTargetOpenCall(RegOpenKeyExW);
+}
+
 TEST(ShouldSuggestAdministrator, OnlyForAMachineKeyThatStayedWithoutElevation) {
   CleanupOutcome outcome;
   TargetFate user;

@@ -313,6 +313,30 @@ TEST_F(WalkRegistryTreeTest, RootWalkListsTheRootsSubkeys) {
   }
 }
 
+// Wine's process handle count does not see registry handles, but Wine hands
+// out the lowest free handle: a key the walk left open would move the next
+// one. (Windows reuses handles in another order, so this is Wine's check.)
+TEST_F(WalkRegistryTreeTest, ClosesEveryKeyItOpensInEitherMode) {
+  if (GetProcAddress(GetModuleHandleA("ntdll"), "wine_get_version") == nullptr) {
+    GTEST_SKIP() << "relies on Wine's lowest-free handle allocation";
+  }
+  AddString(HKEY_CURRENT_USER, At("one\a\b"), "v", "x");
+  AddString(HKEY_CURRENT_USER, At("one"), "w", "y");
+  const auto nextHandle = [this] {
+    HKEY probe = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, At("").c_str(), 0, KEY_READ, &probe), ERROR_SUCCESS);
+    RegCloseKey(probe);
+    return probe;
+  };
+  const HKEY before = nextHandle();
+  for (const std::int32_t mode : {kOneLevel, kSubtree}) {
+    RegistryRecordList records;
+    WalkRegistryTree(kCurrentUser, At("one").c_str(), mode, records);
+    EXPECT_FALSE(records.empty());
+    EXPECT_EQ(nextHandle(), before) << "mode " << mode;
+  }
+}
+
 TEST_F(WalkRegistryTreeTest, LeavesNoHandleOpen) {
   // 1,000 keys, ten to a parent, three levels deep.
   for (int i = 0; i < 10; ++i) {

@@ -40,6 +40,7 @@ def rich_association(ext: str, cls: str) -> str:
 "multi"=hex(7):{multi}
 "binary"=hex:{binary}
 "dword"=dword:89abcdef
+"big endian"=hex(5):89,ab,cd,ef
 "qword"=hex(b):01,02,03,04,05,06,07,08
 "none"=hex(0):
 "none data"=hex(0):01,02

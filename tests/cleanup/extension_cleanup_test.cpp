@@ -1,0 +1,125 @@
+#include "cleanup/extension_cleanup.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "cleanup/backup_file.h"
+#include "cleanup/backup_guard.h"
+#include "cleanup/cleanup_plan.h"
+#include "cleanup/registry_export.h"
+#include "cleanup/scratch_registry.h"
+#include "probes/account_sid.h"
+#include "runtime/wide_text.h"
+
+namespace varneth {
+namespace {
+
+using namespace testing_support;
+
+std::vector<std::string> g_events;
+
+BOOL WINAPI RecordFlush(HANDLE file) {
+  g_events.push_back("flush");
+  return FlushFileBuffers(file);
+}
+
+BOOL WINAPI RecordClose(HANDLE file) {
+  g_events.push_back("close");
+  return CloseHandle(file);
+}
+
+void RecordPlanCall(const char* call, std::int32_t, const char*) {
+  if (std::string(call) == "delete") g_events.push_back("delete");
+}
+
+// The backup is on disk, flushed and closed, before the plan deletes
+// anything: what it holds cannot be lost with what is deleted.
+TEST(RunExtensionCleanup, FlushesAndClosesTheBackupBeforeTheFirstDeletion) {
+  const std::string key = "Software\\Classes\\.vntflush";
+  RemoveTree(HKEY_CURRENT_USER, key);
+  AddString(HKEY_CURRENT_USER, key, "v", "saved first");
+  char account[256];
+  DWORD size = sizeof account;
+  GetUserNameA(account, &size);
+  const Text sid = GetAccountSidText(account);
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"varneth-flush-test";
+
+  g_events.clear();
+  SetBackupFileCalls({RecordFlush, RecordClose});
+  SetCleanupPlanObserver(RecordPlanCall);
+  const CleanupOutcome outcome = RunExtensionCleanup({"vntflush", sid, account, folder, false});
+  SetCleanupPlanObserver(nullptr);
+  SetBackupFileCalls({});
+
+  EXPECT_EQ(outcome.result, CleanupResult::kRemoved);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key));
+  ASSERT_GE(g_events.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(g_events.begin(), g_events.begin() + 3),
+            (std::vector<std::string>{"flush", "close", "delete"}));
+  DeleteFileW(outcome.backupPath.c_str());
+  RemoveDirectoryW(folder.c_str());
+}
+
+class GuardedDeletion : public ScratchKeyTest {
+ protected:
+  // Saves the scratch tree as a backup would and gives back its snapshot.
+  BackupSnapshot Saved() {
+    BackupSnapshot snapshot;
+    HKEY key;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, At("").c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+    std::wstring text;
+    ExportCounts counts;
+    ExportKeyTree(key, L"HKEY_CURRENT_USER\\" + WidenText(At("").c_str()), text, counts, &snapshot);
+    RegCloseKey(key);
+    return snapshot;
+  }
+
+  bool Delete(const BackupSnapshot& snapshot, const std::string& path) {
+    BackupGuard guard;
+    guard.snapshot = &snapshot;
+    const DeletionCheck check = GuardDeletions(guard);
+    return DeleteRegistryItem(3, At(path).c_str(), &check);
+  }
+};
+
+TEST_F(GuardedDeletion, AKeyGoesOnlyWithWhatTheBackupHolds) {
+  AddString(HKEY_CURRENT_USER, At("k"), "v", "saved");
+  const BackupSnapshot snapshot = Saved();
+
+  AddString(HKEY_CURRENT_USER, At("k"), "new", "written during the run");
+  EXPECT_FALSE(Delete(snapshot, "k"));
+  EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, At("k"), "new"));
+
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, At("k").c_str(), "new");
+  AddKey(HKEY_CURRENT_USER, At("k\\child"));  // the platform refuses a key with subkeys
+  EXPECT_FALSE(Delete(snapshot, "k\\"));
+  RemoveTree(HKEY_CURRENT_USER, At("k\\child"));
+
+  // Values still there because their own deletion failed are fine as saved.
+  EXPECT_TRUE(Delete(snapshot, "k\\"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, At("k")));
+}
+
+TEST_F(GuardedDeletion, AValueGoesOnlyAsSaved) {
+  AddString(HKEY_CURRENT_USER, At(""), "v", "saved");
+  AddString(HKEY_CURRENT_USER, At("k"), "w", "saved");
+  const BackupSnapshot snapshot = Saved();
+
+  AddString(HKEY_CURRENT_USER, At(""), "v", "changed during the run");
+  AddString(HKEY_CURRENT_USER, At(""), "unsaved", "new");
+  EXPECT_FALSE(Delete(snapshot, "v"));
+  EXPECT_FALSE(Delete(snapshot, "unsaved"));
+  EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, At(""), "v"));
+  EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, At(""), "unsaved"));
+  // Letter case does not matter, as in the registry.
+  EXPECT_TRUE(Delete(snapshot, "K\\W"));
+  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, At("k"), "w"));
+}
+
+}  // namespace
+}  // namespace varneth
