@@ -314,26 +314,31 @@ TEST_F(WalkRegistryTreeTest, RootWalkListsTheRootsSubkeys) {
 }
 
 // Wine's process handle count does not see registry handles, but Wine hands
-// out the lowest free handle: a key the walk left open would move the next
-// one. (Windows reuses handles in another order, so this is Wine's check.)
+// out the lowest free handles: a key the walk left open takes one of them,
+// and the next handles opened move. (Windows reuses handles in another order,
+// so this is Wine's check.)
 TEST_F(WalkRegistryTreeTest, ClosesEveryKeyItOpensInEitherMode) {
   if (GetProcAddress(GetModuleHandleA("ntdll"), "wine_get_version") == nullptr) {
     GTEST_SKIP() << "relies on Wine's lowest-free handle allocation";
   }
-  AddString(HKEY_CURRENT_USER, At("one\a\b"), "v", "x");
+  AddString(HKEY_CURRENT_USER, At("one\\a\\b"), "v", "x");
   AddString(HKEY_CURRENT_USER, At("one"), "w", "y");
-  const auto nextHandle = [this] {
-    HKEY probe = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, At("").c_str(), 0, KEY_READ, &probe), ERROR_SUCCESS);
-    RegCloseKey(probe);
-    return probe;
+  // The next 32 handles, all open at once.
+  const auto nextHandles = [this] {
+    std::vector<HKEY> probes(32);
+    for (HKEY& probe : probes) {
+      EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, At("").c_str(), 0, KEY_READ, &probe),
+                ERROR_SUCCESS);
+    }
+    for (HKEY probe : probes) RegCloseKey(probe);
+    return probes;
   };
-  const HKEY before = nextHandle();
+  const std::vector<HKEY> before = nextHandles();
   for (const std::int32_t mode : {kOneLevel, kSubtree}) {
     RegistryRecordList records;
     WalkRegistryTree(kCurrentUser, At("one").c_str(), mode, records);
     EXPECT_FALSE(records.empty());
-    EXPECT_EQ(nextHandle(), before) << "mode " << mode;
+    EXPECT_EQ(nextHandles(), before) << "mode " << mode;
   }
 }
 
