@@ -6,7 +6,10 @@
 // holding one REG_SZ and one REG_DWORD value) below a scratch key under
 // HKEY_CURRENT_USER, runs the contenders in turn several times, and prints
 // the median wall time, the ratios and the walk's peak memory against the
-// records' own payload. Building a tree is never timed.
+// records' own payload; the plan's deletion is timed with the checks against
+// a backup's snapshot and without them. Then it times the planning of a dry
+// run for a user's list of 100, 1,000 and 10,000 class names. Building a tree
+// or a list is never timed.
 //
 //   varneth_bench [repetitions] [N ...]      (defaults: 5, 1000 10000 50000)
 #include <windows.h>
@@ -21,7 +24,10 @@
 #include <vector>
 
 #include "cleanup/backup_file.h"
+#include "cleanup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
+#include "cleanup/extension_cleanup.h"
+#include "probes/account_sid.h"
 #include "cleanup/registry_export.h"
 #include "cleanup/registry_walker.h"
 
@@ -201,8 +207,21 @@ size_t PayloadBytes(const RegistryRecordList& records) {
 
 struct SizeResult {
   int keys;
-  double walk, bareListing, planDelete, deleteTree, replay, replayedWalk, pumps, backup;
+  double walk, bareListing, planDelete, deleteTree, replay, replayedWalk, pumps, backup,
+      checkedDelete;
 };
+
+// The snapshot a backup of the tree would note (not timed).
+BackupSnapshot SnapshotOfTree(const std::string& tree) {
+  BackupSnapshot snapshot;
+  HKEY key;
+  RegOpenKeyExA(HKEY_CURRENT_USER, tree.c_str(), 0, KEY_READ, &key);
+  std::wstring text;
+  ExportCounts counts;
+  ExportKeyTree(key, L"HKEY_CURRENT_USER\\Software\\VarnethBench\\tree", text, counts, &snapshot);
+  RegCloseKey(key);
+  return snapshot;
+}
 
 // What the walker's message pump costs by itself: one look at an empty
 // queue per record, as the walker makes.
@@ -230,7 +249,8 @@ SizeResult MeasureSize(int keys, int repetitions) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring backupFolder = std::wstring(temp) + L"varneth-bench";
-  std::vector<double> walk, bare, planDelete, deleteTree, replay, replayedWalk, pumps, backup;
+  std::vector<double> walk, bare, planDelete, deleteTree, replay, replayedWalk, pumps, backup,
+      checkedDelete;
   for (int round = 0; round < repetitions; ++round) {
     // Listing contenders alternate on the same tree.
     walk.push_back(Seconds([&] { WalkRegistryTree(kWalkCurrentUser, tree.c_str(), kSubtree, records); }));
@@ -252,6 +272,16 @@ SizeResult MeasureSize(int keys, int repetitions) {
     BuildTree(tree, keys);
     deleteTree.push_back(Seconds([&] { RegDeleteTreeA(HKEY_CURRENT_USER, tree.c_str()); }));
     BuildTree(tree, keys);
+    {
+      const BackupSnapshot snapshot = SnapshotOfTree(tree);
+      BackupGuard guard;
+      guard.snapshot = &snapshot;
+      const DeletionCheck check = GuardDeletions(guard);
+      checkedDelete.push_back(Seconds([&] {
+        DeleteWalkedTree(kWalkCurrentUser, kDeleteCurrentUser, tree.c_str(), records, &check);
+      }));
+    }
+    BuildTree(tree, keys);
     ReplayedWalk plan;
     ReplayWalk(tree, plan, true);
     replay.push_back(Seconds([&] { ReplayPlanDeletion(tree, plan); }));
@@ -263,7 +293,7 @@ SizeResult MeasureSize(int keys, int repetitions) {
 
   SizeResult result{keys,           Median(walk),   Median(bare),        Median(planDelete),
                     Median(deleteTree), Median(replay), Median(replayedWalk), Median(pumps),
-                    Median(backup)};
+                    Median(backup), Median(checkedDelete)};
   std::printf("N=%-6d records=%-7zu walk %8.3f s  bare listing %8.3f s  (x%.2f)\n", keys, recordCount,
               result.walk, result.bareListing, result.walk / result.bareListing);
   std::printf("         of which: the walker's own call sequence replayed %8.3f s, its message pump "
@@ -272,6 +302,8 @@ SizeResult MeasureSize(int keys, int repetitions) {
   std::printf("         plan deletion %8.3f s  replay %8.3f s  (x%.2f)  RegDeleteTreeA %8.3f s  (x%.2f)\n",
               result.planDelete, result.replay, result.planDelete / result.replay, result.deleteTree,
               result.planDelete / result.deleteTree);
+  std::printf("         plan deletion checked against the backup %8.3f s  (x%.2f of unchecked)\n",
+              result.checkedDelete, result.checkedDelete / result.planDelete);
   std::printf("         backup (export, file written and flushed) %8.3f s  (x%.2f of the walk)\n",
               result.backup, result.backup / result.walk);
   std::printf("         walk peak memory %.1f MiB, record payload %.1f MiB  (x%.2f)\n",
@@ -279,6 +311,62 @@ SizeResult MeasureSize(int keys, int repetitions) {
               static_cast<double>(peak - before) / static_cast<double>(payload));
   std::fflush(stdout);
   return result;
+}
+
+// A user's list of `count` class names for the extension, each naming a
+// machine-wide class of two keys and a value.
+void BuildClassList(const std::string& extension, int count) {
+  const std::string list = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." +
+                           extension + "\\OpenWithProgids";
+  HKEY listKey;
+  RegCreateKeyExA(HKEY_CURRENT_USER, list.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &listKey,
+                  nullptr);
+  for (int i = 0; i < count; ++i) {
+    const std::string name = "VarnethBench.Class" + std::to_string(i);
+    RegSetValueExA(listKey, name.c_str(), 0, REG_NONE, nullptr, 0);
+    HKEY key;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, ("SOFTWARE\\Classes\\" + name + "\\shell").c_str(), 0,
+                    nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    const char text[] = "editor.exe \"%1\"";
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    RegCloseKey(key);
+  }
+  RegCloseKey(listKey);
+}
+
+void RemoveClassList(const std::string& extension, int count) {
+  for (int i = 0; i < count; ++i) {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, ("SOFTWARE\\Classes\\VarnethBench.Class" + std::to_string(i)).c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, ("SOFTWARE\\Classes\\VarnethBench.Class" + std::to_string(i)).c_str());
+  }
+  const std::string record =
+      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + extension;
+  RegDeleteTreeA(HKEY_CURRENT_USER, record.c_str());
+  RegDeleteKeyA(HKEY_CURRENT_USER, record.c_str());
+}
+
+// The dry run's planning (targets, their overlaps, their export and counts)
+// for a list of `count` class names.
+double MeasurePlanning(int count, int repetitions) {
+  const std::string extension = "vntbenchplan";
+  char account[256];
+  DWORD size = sizeof account;
+  GetUserNameA(account, &size);
+  const Text sid = GetAccountSidText(account);
+  RemoveClassList(extension, count);
+  BuildClassList(extension, count);
+  std::vector<double> times;
+  size_t targets = 0;
+  for (int round = 0; round < repetitions; ++round) {
+    times.push_back(Seconds([&] {
+      targets = RunExtensionCleanup({extension.c_str(), sid, account, {}, true}).targets.size();
+    }));
+  }
+  RemoveClassList(extension, count);
+  const double median = Median(times);
+  std::printf("planning, %5d class names: %zu targets, dry run %8.3f s\n", count, targets, median);
+  std::fflush(stdout);
+  return median;
 }
 
 }  // namespace
@@ -301,5 +389,11 @@ int main(int argc, char** argv) {
                 last.backup / first.backup, last.planDelete / first.planDelete,
                 last.replay / first.replay, last.deleteTree / first.deleteTree);
   }
+  const double hundred = MeasurePlanning(100, repetitions);
+  const double thousand = MeasurePlanning(1000, repetitions);
+  const double tenThousand = MeasurePlanning(10000, repetitions);
+  std::printf("planning growth: 100 -> 1,000 names x%.1f, 1,000 -> 10,000 names x%.1f "
+              "(linear: x10 each)\n",
+              thousand / hundred, tenThousand / thousand);
   return 0;
 }

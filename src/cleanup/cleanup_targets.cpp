@@ -1,5 +1,6 @@
 #include "cleanup/cleanup_targets.h"
 
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -98,7 +99,7 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension) {
   return names;
 }
 
-std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText) {
+std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText) {
   std::vector<CleanupTarget> candidates;
   for (std::wstring& className : ReadClassNames(sidText, extension)) {
     AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE,
@@ -113,10 +114,56 @@ std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText
   AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(UserExtensionClassPath(extension)));
   AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(AutoClassPath(extension)));
   AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(RecentDocsPath(extension)));
+  return WithoutCoveredPlaces(std::move(candidates));
+}
 
-  std::vector<CleanupTarget> targets = WithoutCoveredPlaces(std::move(candidates));
-  for (CleanupTarget& target : targets) target.existed = TargetExists(target);
+void NoteExistingValues(std::vector<CleanupTarget>& targets) {
+  std::unordered_map<std::wstring, std::vector<CleanupTarget*>> byKey;
+  for (CleanupTarget& target : targets) {
+    if (target.kind == TargetKind::kValue) byKey[PlaceName(target)].push_back(&target);
+  }
+  for (auto& [place, values] : byKey) {
+    RegistryKey key;
+    if (OpenTargetKey(*values.front(), KEY_QUERY_VALUE, key) != ERROR_SUCCESS) continue;
+    // A key that holds fewer values than are asked about is listed once
+    // instead of asked once per value.
+    DWORD count = 0;
+    DWORD longest = 0;
+    if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                         &longest, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        count < values.size()) {
+      std::unordered_set<std::wstring> present;
+      std::vector<wchar_t> name(longest + 1);
+      for (DWORD index = 0; index < count; ++index) {
+        DWORD length = static_cast<DWORD>(name.size());
+        if (RegEnumValueW(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr,
+                          nullptr) == ERROR_SUCCESS) {
+          present.insert(FoldName(std::wstring_view(name.data(), length)));
+        }
+      }
+      for (CleanupTarget* value : values) value->existed = present.count(FoldName(value->valueName)) != 0;
+      continue;
+    }
+    for (CleanupTarget* value : values) {
+      value->existed = RegQueryValueExW(key.Get(), value->valueName.c_str(), nullptr, nullptr,
+                                        nullptr, nullptr) == ERROR_SUCCESS;
+    }
+  }
+}
+
+std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText) {
+  std::vector<CleanupTarget> targets = FindCleanupTargets(extension, sidText);
+  NoteExistingValues(targets);
+  for (CleanupTarget& target : targets) {
+    if (target.kind == TargetKind::kKey) target.existed = TargetExists(target);
+  }
   return targets;
+}
+
+LONG OpenTargetKey(const CleanupTarget& target, REGSAM access, RegistryKey& key) {
+  const LONG opened = g_open(target.root, target.keyPath.c_str(), 0, access, key.Put());
+  if (opened != ERROR_SUCCESS) *key.Put() = nullptr;
+  return opened;
 }
 
 bool KeyCountsAsThere(LONG openStatus) {
@@ -126,7 +173,7 @@ bool KeyCountsAsThere(LONG openStatus) {
 bool TargetExists(const CleanupTarget& target) {
   RegistryKey key;
   const REGSAM access = target.kind == TargetKind::kKey ? KEY_READ : KEY_QUERY_VALUE;
-  const LONG opened = g_open(target.root, target.keyPath.c_str(), 0, access, key.Put());
+  const LONG opened = OpenTargetKey(target, access, key);
   if (target.kind == TargetKind::kKey) return KeyCountsAsThere(opened);
   if (opened != ERROR_SUCCESS) return false;
   return RegQueryValueExW(key.Get(), target.valueName.c_str(), nullptr, nullptr, nullptr,

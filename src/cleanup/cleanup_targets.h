@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cleanup/registry_key.h"
 #include "runtime/text.h"
 
 namespace varneth {
@@ -44,8 +45,19 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension);
 // `existed` tells whether each one exists now.
 std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText);
 
+// The same targets, with `existed` not yet looked at.
+std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText);
+
+// Notes whether each value target exists; each key that holds value targets
+// is opened once for all of them (the values named like the class keys all
+// lie in SOFTWARE\Classes).
+void NoteExistingValues(std::vector<CleanupTarget>& targets);
+
 // Whether the key, or the value, is there now.
 bool TargetExists(const CleanupTarget& target);
+
+// Opens the target's key (the key, or the key holding the value).
+LONG OpenTargetKey(const CleanupTarget& target, REGSAM access, RegistryKey& key);
 
 // Whether a key counts as there when opening it gave `openStatus`: one that
 // exists but may not be read is there all the same (its backup then fails,

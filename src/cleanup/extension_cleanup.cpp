@@ -11,19 +11,14 @@
 namespace varneth {
 namespace {
 
-// Appends the target's export, and notes it in the snapshot: a key with its
-// subtree, or the one value.
-ExportStatus ExportTarget(const CleanupTarget& target, std::wstring& out, ExportCounts& counts,
-                          BackupSnapshot& snapshot) {
-  RegistryKey key;
-  const LONG opened = RegOpenKeyExW(target.root, target.keyPath.c_str(), 0, KEY_READ, key.Put());
-  if (opened != ERROR_SUCCESS) return {ExportProblem::kRegistryError, opened};
+// Appends the export of a target whose key is open, and notes it in the
+// snapshot: a key with its subtree, or the one value.
+ExportStatus ExportTarget(const CleanupTarget& target, HKEY key, std::wstring& out,
+                          ExportCounts& counts, BackupSnapshot* snapshot) {
   const std::wstring fullPath = FullKeyPath(target);
-  if (target.kind == TargetKind::kKey) {
-    return ExportKeyTree(key.Get(), fullPath, out, counts, &snapshot);
-  }
+  if (target.kind == TargetKind::kKey) return ExportKeyTree(key, fullPath, out, counts, snapshot);
   counts.values = 1;
-  return ExportOneValue(key.Get(), fullPath, target.valueName, out, &snapshot);
+  return ExportOneValue(key, fullPath, target.valueName, out, snapshot);
 }
 
 // The snapshot's frame: whose hive HKEY_USERS\<SID> is, and which key holds
@@ -93,17 +88,28 @@ StayReasons WhyItStayed(const TargetFate& fate, const CleanupRequest& request,
 
 CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   CleanupOutcome outcome;
-  for (const CleanupTarget& target : ListCleanupTargets(request.extension, request.sidText)) {
-    if (target.existed) outcome.targets.push_back(TargetFate{target, {}, false, {}});
-  }
+  std::vector<CleanupTarget> targets = FindCleanupTargets(request.extension, request.sidText);
+  NoteExistingValues(targets);
 
-  // The export also counts each target's keys and values, all a dry run needs,
-  // and notes each key and value it saves: the deletions are checked by that.
+  // Each existing target is exported as it is found: the export also counts
+  // its keys and values, all a dry run needs, and notes each key and value it
+  // saves, which the deletions are checked by. A key is opened once for both.
   std::wstring backup = kRegFileHeader;
   BackupSnapshot snapshot = EmptySnapshot(request);
   ExportStatus exported;
-  for (TargetFate& fate : outcome.targets) {
-    const ExportStatus status = ExportTarget(fate.target, backup, fate.counts, snapshot);
+  for (CleanupTarget& target : targets) {
+    if (target.kind == TargetKind::kValue && !target.existed) continue;
+    RegistryKey key;
+    const LONG opened = OpenTargetKey(target, KEY_READ, key);
+    if (target.kind == TargetKind::kKey && !KeyCountsAsThere(opened)) continue;
+    target.existed = true;
+    TargetFate& fate = outcome.targets.emplace_back(TargetFate{std::move(target), {}, false, {}});
+    // A dry run deletes nothing, so it needs no snapshot to check against.
+    const ExportStatus status =
+        opened != ERROR_SUCCESS
+            ? ExportStatus{ExportProblem::kRegistryError, opened}
+            : ExportTarget(fate.target, key.Get(), backup, fate.counts,
+                           request.dryRun ? nullptr : &snapshot);
     if (exported.Complete()) exported = status;
     // Nothing will be deleted: no need to read on.
     if (!exported.Complete() && !request.dryRun) break;
