@@ -124,8 +124,8 @@ bool HoldsWhatTheBackupLacks(const BackupSnapshot& snapshot, HKEY root,
     DWORD nameLength = static_cast<DWORD>(name.size());
     DWORD size = static_cast<DWORD>(data.size());
     DWORD type = REG_NONE;
-    const LONG status =
-        RegEnumValueW(key.Get(), index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+    const LONG status = RegEnumValueW(key.Get(), index, name.data(), &nameLength, nullptr, &type,
+                                      data.data(), &size);
     if (status == ERROR_MORE_DATA) {
       name.resize(name.size() * 2);
       data.resize(std::max<size_t>(size, data.size() * 2));
@@ -147,7 +147,8 @@ bool HoldsWhatTheBackupLacks(const BackupSnapshot& snapshot, HKEY root,
       continue;
     }
     if (status != ERROR_SUCCESS) return false;
-    if (HoldsWhatTheBackupLacks(snapshot, root, keyPath + L"\\" + std::wstring(name.data(), length))) {
+    if (HoldsWhatTheBackupLacks(snapshot, root,
+                                keyPath + L"\\" + std::wstring(name.data(), length))) {
       return true;
     }
     ++index;
@@ -189,7 +190,9 @@ DeletionCheck GuardDeletions(BackupGuard& guard) {
   check.mayDeleteValue = [&guard](HKEY root, TextRef keyPath, HKEY key, const char* valueName) {
     return MayDeleteValue(guard, root, keyPath, key, valueName);
   };
-  check.mayDeleteKey = [&guard](HKEY root, TextRef path) { return MayDeleteKey(guard, root, path); };
+  check.mayDeleteKey = [&guard](HKEY root, TextRef path) {
+    return MayDeleteKey(guard, root, path);
+  };
   check.keyDeletion = [&guard](HKEY root, TextRef path, LONG status) {
     guard.keyDeletions.push_back({root, TidyKeyPath(WidenText(path)), status});
   };

@@ -26,7 +26,7 @@ struct BackupSnapshot {
   std::wstring ownSidFolded;  // HKEY_USERS\<this SID> is HKEY_CURRENT_USER
   std::unordered_set<std::wstring> keys;
   std::unordered_map<std::wstring, SnapshotValue> values;  // key path, NUL, value name
-  std::unordered_set<std::wstring> classLists;  // the user's OpenWithProgids keys
+  std::unordered_set<std::wstring> classLists;             // the user's OpenWithProgids keys
   // The ANSI forms of the keys and values whose names the code page cannot
   // hold ("?" for each such character): a path of that form, read by the
   // cleanup's ANSI calls, may stand for either, so it is never deleted.

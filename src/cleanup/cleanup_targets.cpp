@@ -141,7 +141,8 @@ void NoteExistingValues(std::vector<CleanupTarget>& targets) {
           present.insert(FoldName(std::wstring_view(name.data(), length)));
         }
       }
-      for (CleanupTarget* value : values) value->existed = present.count(FoldName(value->valueName)) != 0;
+      for (CleanupTarget* value : values)
+        value->existed = present.count(FoldName(value->valueName)) != 0;
       continue;
     }
     for (CleanupTarget* value : values) {

@@ -22,9 +22,9 @@ enum class TargetKind {
 
 struct CleanupTarget {
   TargetKind kind = TargetKind::kKey;
-  HKEY root = nullptr;    // a predefined root
-  std::wstring keyPath;   // the key, or the key holding the value, below the root
-  std::wstring valueName; // kValue only; "" is the key's default value
+  HKEY root = nullptr;     // a predefined root
+  std::wstring keyPath;    // the key, or the key holding the value, below the root
+  std::wstring valueName;  // kValue only; "" is the key's default value
   bool existed = false;
 };
 

@@ -56,9 +56,8 @@ bool SaveBackup(const CleanupRequest& request, const ExportStatus& exported,
 
 bool IsExplorerRecord(const CleanupTarget& target, const CleanupRequest& request) {
   if (target.kind != TargetKind::kKey) return false;
-  const Text path = target.root == HKEY_USERS
-                        ? UserExplorerPath(request.sidText, request.extension)
-                        : ExplorerRecordPath(request.extension);
+  const Text path = target.root == HKEY_USERS ? UserExplorerPath(request.sidText, request.extension)
+                                              : ExplorerRecordPath(request.extension);
   return SameName(target.keyPath, WidenText(path));
 }
 
@@ -74,9 +73,9 @@ StayReasons WhyItStayed(const TargetFate& fate, const CleanupRequest& request,
     for (const std::wstring& list : snapshot.classLists) {
       if (guard.keptClassNames && IsWithinKey(list, place)) why.keepsClassNames = true;
     }
-    why.protectedChoice = IsExplorerRecord(target, request) &&
-                          HoldsProtectedChoice(guard.keyDeletions, target.root,
-                                               TidyKeyPath(target.keyPath));
+    why.protectedChoice =
+        IsExplorerRecord(target, request) &&
+        HoldsProtectedChoice(guard.keyDeletions, target.root, TidyKeyPath(target.keyPath));
   } else {
     why.changedDuringRun =
         ValueDiffersFromBackup(snapshot, target.root, target.keyPath, target.valueName);
@@ -105,11 +104,10 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     target.existed = true;
     TargetFate& fate = outcome.targets.emplace_back(TargetFate{std::move(target), {}, false, {}});
     // A dry run deletes nothing, so it needs no snapshot to check against.
-    const ExportStatus status =
-        opened != ERROR_SUCCESS
-            ? ExportStatus{ExportProblem::kRegistryError, opened}
-            : ExportTarget(fate.target, key.Get(), backup, fate.counts,
-                           request.dryRun ? nullptr : &snapshot);
+    const ExportStatus status = opened != ERROR_SUCCESS
+                                    ? ExportStatus{ExportProblem::kRegistryError, opened}
+                                    : ExportTarget(fate.target, key.Get(), backup, fate.counts,
+                                                   request.dryRun ? nullptr : &snapshot);
     if (exported.Complete()) exported = status;
     // Nothing will be deleted: no need to read on.
     if (!exported.Complete() && !request.dryRun) break;

@@ -11,11 +11,11 @@ namespace varneth {
 
 enum class UsageError {
   kNone,
-  kUnknownOption,      // the argument is no option Varneth knows
-  kMissingDirectory,   // /b, -b or --backup-dir stands last, or its directory is empty
-  kNoExtension,        // nothing to handle
-  kRefusedExtension,   // the argument names no extension Varneth may handle
-  kUnrepresentable,    // the argument holds characters the ANSI code page lacks
+  kUnknownOption,     // the argument is no option Varneth knows
+  kMissingDirectory,  // /b, -b or --backup-dir stands last, or its directory is empty
+  kNoExtension,       // nothing to handle
+  kRefusedExtension,  // the argument names no extension Varneth may handle
+  kUnrepresentable,   // the argument holds characters the ANSI code page lacks
 };
 
 // One argument after the program's name, in the ANSI code page. `exact` is
@@ -32,9 +32,9 @@ struct CommandLine {
   Text backupFolder;    // /b DIR, -b DIR, --backup-dir DIR or --backup-dir=DIR; empty: the default
   std::vector<Text> extensions;  // spaces and dots removed, in order
   UsageError error = UsageError::kNone;
-  Text errorArgument;               // the argument the error is about, as given
-  std::int32_t errorPosition = 0;   // its position, 1 for the first after the program's name
-  bool errorIsExtension = false;    // kUnrepresentable: the argument stood as an extension
+  Text errorArgument;              // the argument the error is about, as given
+  std::int32_t errorPosition = 0;  // its position, 1 for the first after the program's name
+  bool errorIsExtension = false;   // kUnrepresentable: the argument stood as an extension
 };
 
 // The runtime's wide arguments after the program's name, each converted to

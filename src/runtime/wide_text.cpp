@@ -42,7 +42,8 @@ Text EscapedText(const std::wstring& wide) {
     } else {
       for (wchar_t unit : character) {
         shown += L"\\u";
-        for (int shift = 12; shift >= 0; shift -= 4) shown += L"0123456789ABCDEF"[(unit >> shift) & 0xF];
+        for (int shift = 12; shift >= 0; shift -= 4)
+          shown += L"0123456789ABCDEF"[(unit >> shift) & 0xF];
       }
     }
     i += length;

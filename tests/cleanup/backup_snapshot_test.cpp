@@ -41,14 +41,16 @@ TEST(BackupSnapshot, FindsNamesWithoutRegardToLetterCase) {
   EXPECT_FALSE(SnapshotHoldsKey(
       snapshot, SnapshotPath(snapshot, HKEY_LOCAL_MACHINE, L"Software\\Classes\\.txt")));
   // A trailing or doubled backslash names the same key.
-  EXPECT_TRUE(SnapshotHoldsKey(snapshot,
-                               SnapshotPath(snapshot, HKEY_CURRENT_USER, L"Software\\\\Classes\\.txt\\")));
+  EXPECT_TRUE(SnapshotHoldsKey(
+      snapshot, SnapshotPath(snapshot, HKEY_CURRENT_USER, L"Software\\\\Classes\\.txt\\")));
 }
 
 TEST(BackupSnapshot, ReadsTheOwnHiveUnderHkeyUsersAsTheCurrentUser) {
   const BackupSnapshot snapshot = SnapshotOf(L"HKEY_CURRENT_USER\\Software\\x", L"v");
-  EXPECT_TRUE(SnapshotHoldsKey(snapshot, SnapshotPath(snapshot, HKEY_USERS, L"s-1-5-21-7\\Software\\X")));
-  EXPECT_FALSE(SnapshotHoldsKey(snapshot, SnapshotPath(snapshot, HKEY_USERS, L"S-1-5-21-70\\Software\\x")));
+  EXPECT_TRUE(
+      SnapshotHoldsKey(snapshot, SnapshotPath(snapshot, HKEY_USERS, L"s-1-5-21-7\\Software\\X")));
+  EXPECT_FALSE(
+      SnapshotHoldsKey(snapshot, SnapshotPath(snapshot, HKEY_USERS, L"S-1-5-21-70\\Software\\x")));
 }
 
 // The plan's paths are code page 936 bytes: a character whose second byte is
@@ -85,7 +87,8 @@ TEST(IsAsSaved, ComparesTypeSizeAndData) {
 // UserChoiceLatest) for lack of access while its siblings go; Wine enforces
 // no access control, so the decision is tested on deletion results.
 TEST(HoldsProtectedChoice, NeedsARefusalForAccessBesideASiblingThatWent) {
-  const std::wstring record = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.pdf";
+  const std::wstring record =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.pdf";
   const KeyDeletionResult list{HKEY_CURRENT_USER, record + L"\\OpenWithList", ERROR_SUCCESS};
   const KeyDeletionResult choice{HKEY_CURRENT_USER, record + L"\\UserChoice", ERROR_ACCESS_DENIED};
   const KeyDeletionResult latest{HKEY_CURRENT_USER, record + L"\\UserChoiceLatest",
@@ -95,7 +98,8 @@ TEST(HoldsProtectedChoice, NeedsARefusalForAccessBesideASiblingThatWent) {
   // Nothing could be deleted: no rights at all, not a protected choice.
   EXPECT_FALSE(HoldsProtectedChoice({choice, latest}, HKEY_CURRENT_USER, record));
   // Refused for another reason, or everything went.
-  const KeyDeletionResult busy{HKEY_CURRENT_USER, record + L"\\UserChoice", ERROR_SHARING_VIOLATION};
+  const KeyDeletionResult busy{HKEY_CURRENT_USER, record + L"\\UserChoice",
+                               ERROR_SHARING_VIOLATION};
   EXPECT_FALSE(HoldsProtectedChoice({list, busy}, HKEY_CURRENT_USER, record));
   EXPECT_FALSE(HoldsProtectedChoice({list}, HKEY_CURRENT_USER, record));
   // Only keys directly below the record count, under the same root.
