@@ -28,8 +28,8 @@
 #include "cleanup/cleanup_plan.h"
 #include "cleanup/extension_cleanup.h"
 #include "probes/account_sid.h"
-#include "cleanup/registry_export.h"
-#include "cleanup/registry_walker.h"
+#include "cleanup/registry/registry_export.h"
+#include "cleanup/registry/registry_walker.h"
 
 namespace {
 

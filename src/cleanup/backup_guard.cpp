@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "cleanup/plan_paths.h"
-#include "cleanup/registry_key.h"
-#include "cleanup/registry_names.h"
+#include "cleanup/registry/registry_key.h"
+#include "cleanup/registry/registry_names.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cleanup/backup_snapshot.h"
-#include "cleanup/registry_delete.h"
+#include "cleanup/registry/registry_delete.h"
 
 namespace varneth {
 

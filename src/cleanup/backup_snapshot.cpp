@@ -1,6 +1,6 @@
 #include "cleanup/backup_snapshot.h"
 
-#include "cleanup/registry_names.h"
+#include "cleanup/registry/registry_names.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {

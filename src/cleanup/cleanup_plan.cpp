@@ -5,8 +5,8 @@
 #include <shlobj.h>
 
 #include "cleanup/plan_paths.h"
-#include "cleanup/registry_delete.h"
-#include "cleanup/registry_walker.h"
+#include "cleanup/registry/registry_delete.h"
+#include "cleanup/registry/registry_walker.h"
 #include "probes/account_sid.h"
 
 namespace varneth {

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "cleanup/plan_paths.h"
-#include "cleanup/registry_delete.h"
-#include "cleanup/registry_walker.h"
+#include "cleanup/registry/registry_delete.h"
+#include "cleanup/registry/registry_walker.h"
 #include "runtime/text.h"
 
 namespace varneth {

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "cleanup/plan_paths.h"
-#include "cleanup/registry_key.h"
-#include "cleanup/registry_names.h"
+#include "cleanup/registry/registry_key.h"
+#include "cleanup/registry/registry_names.h"
 #include "probes/process_token.h"
 #include "runtime/wide_text.h"
 

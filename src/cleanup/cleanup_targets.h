@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cleanup/registry_key.h"
+#include "cleanup/registry/registry_key.h"
 #include "runtime/text.h"
 
 namespace varneth {

@@ -3,8 +3,8 @@
 #include "cleanup/backup_file.h"
 #include "cleanup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
-#include "cleanup/registry_key.h"
-#include "cleanup/registry_names.h"
+#include "cleanup/registry/registry_key.h"
+#include "cleanup/registry/registry_names.h"
 #include "probes/process_token.h"
 #include "runtime/wide_text.h"
 

@@ -9,7 +9,7 @@
 #include "cleanup/backup_file.h"
 #include "cleanup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
-#include "cleanup/registry_export.h"
+#include "cleanup/registry/registry_export.h"
 #include "cleanup/scratch_registry.h"
 #include "probes/account_sid.h"
 #include "runtime/wide_text.h"

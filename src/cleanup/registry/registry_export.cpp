@@ -1,11 +1,11 @@
-#include "cleanup/registry_export.h"
+#include "cleanup/registry/registry_export.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "cleanup/backup_snapshot.h"
-#include "cleanup/registry_key.h"
+#include "cleanup/registry/registry_key.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {

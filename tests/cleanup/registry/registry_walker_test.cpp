@@ -1,4 +1,4 @@
-#include "cleanup/registry_walker.h"
+#include "cleanup/registry/registry_walker.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

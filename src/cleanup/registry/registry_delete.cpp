@@ -1,10 +1,10 @@
-#include "cleanup/registry_delete.h"
+#include "cleanup/registry/registry_delete.h"
 
 #include <windows.h>
 
 #include <cstring>
 
-#include "cleanup/registry_key.h"
+#include "cleanup/registry/registry_key.h"
 
 namespace varneth {
 

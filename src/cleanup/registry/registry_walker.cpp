@@ -1,9 +1,9 @@
-#include "cleanup/registry_walker.h"
+#include "cleanup/registry/registry_walker.h"
 
 #include <utility>
 #include <vector>
 
-#include "cleanup/registry_key.h"
+#include "cleanup/registry/registry_key.h"
 
 namespace varneth {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "cleanup/registry_records.h"
+#include "cleanup/registry/registry_records.h"
 
 namespace varneth {
 

@@ -1,11 +1,11 @@
-#include "cleanup/registry_export.h"
+#include "cleanup/registry/registry_export.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
-#include "cleanup/registry_key.h"
+#include "cleanup/registry/registry_key.h"
 #include "cleanup/scratch_registry.h"
 
 namespace varneth {

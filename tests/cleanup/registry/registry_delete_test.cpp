@@ -1,4 +1,4 @@
-#include "cleanup/registry_delete.h"
+#include "cleanup/registry/registry_delete.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cleanup/registry_names.h"
+#include "cleanup/registry/registry_names.h"
 
 namespace varneth {
 
