@@ -128,6 +128,41 @@ TEST_F(CleanupPlanCalls, FollowTheFixedOrder) {
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRecord));
 }
 
+// What the registry holds when each walk begins: the classes go before the
+// list that names them, the list's values before the record, the record
+// before the user's class keys.
+std::vector<std::string> g_states;
+
+void RecordStateAtWalks(const char* call, std::int32_t rootCode, const char* path) {
+  if (std::string(call) != "walk") return;
+  const std::string list = kRecord + "\\OpenWithProgids";
+  g_states.push_back(std::to_string(rootCode) + " " + path + ": class " +
+                     (KeyExists(HKEY_LOCAL_MACHINE, kClass) ? "+" : "-") + " list value " +
+                     (ValueExists(HKEY_CURRENT_USER, list, "VarnethPlanClass") ? "+" : "-") +
+                     " record " + (KeyExists(HKEY_CURRENT_USER, kRecord) ? "+" : "-"));
+}
+
+TEST_F(CleanupPlanCalls, EachPassFindsTheOneBeforeItDone) {
+  const std::string list = kRecord + "\\OpenWithProgids";
+  AddString(HKEY_CURRENT_USER, list, "VarnethPlanClass", "");
+  AddString(HKEY_CURRENT_USER, kRecord + "\\UserChoice", "Progid", "VarnethPlanClass");
+  AddString(HKEY_LOCAL_MACHINE, kClass + "\\shell\\open", "v", "x");
+  g_states.clear();
+  SetCleanupPlanObserver(RecordStateAtWalks);
+  CleanExtension(kExtension.c_str(), sid_.c_str(), account_.c_str());
+  SetCleanupPlanObserver(nullptr);
+  const std::string users = sid_ + "\\" + list;
+  EXPECT_EQ(g_states, (std::vector<std::string>{
+                          "4 " + users + ": class + list value + record +",
+                          "3 " + kClass + ": class + list value + record +",
+                          "4 " + users + ": class - list value + record +",
+                          "2 " + kRecord + ": class - list value - record +",
+                          "2 Software\\Classes\\." + kExtension + ": class - list value - record -",
+                          "2 Software\\Classes\\" + kExtension +
+                              "_auto_file: class - list value - record -",
+                      }));
+}
+
 TEST_F(CleanupPlanCalls, AnEmptySidTextStillRunsEveryStep) {
   const std::vector<std::string> calls = PlanCalls("", "varneth-no-such-account-4711");
   std::vector<std::string> expected = {
