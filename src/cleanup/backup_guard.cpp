@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cleanup/plan_paths.h"
+#include "cleanup/registry/registry_enum.h"
 #include "cleanup/registry/registry_key.h"
 #include "cleanup/registry/registry_names.h"
 #include "runtime/wide_text.h"
@@ -20,21 +21,6 @@ bool KeepsAClass(BackupGuard& guard, const std::wstring& snapshotPath, const std
   return true;
 }
 
-// Reads the value `name` of the open key; false when it is not there.
-bool ReadValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data) {
-  for (;;) {
-    DWORD size = static_cast<DWORD>(data.size());
-    const LONG status = RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &size);
-    if (status == ERROR_MORE_DATA) {
-      data.resize(std::max<size_t>(size, data.size() * 2));
-      continue;
-    }
-    if (status != ERROR_SUCCESS) return false;
-    data.resize(size);
-    return true;
-  }
-}
-
 bool MayDeleteValue(BackupGuard& guard, HKEY root, TextRef keyPath, HKEY key,
                     const char* valueName) {
   const BackupSnapshot& snapshot = *guard.snapshot;
@@ -48,7 +34,7 @@ bool MayDeleteValue(BackupGuard& guard, HKEY root, TextRef keyPath, HKEY key,
   }
   DWORD type = REG_NONE;
   std::vector<BYTE> data(std::max<DWORD>(saved->size, 1));
-  if (!ReadValue(key, name, type, data)) return false;
+  if (QueryValueWide(key, name, type, data) != ERROR_SUCCESS) return false;
   if (!IsAsSaved(saved, type, data.data(), static_cast<DWORD>(data.size()))) return false;
   return !KeepsAClass(guard, path, name);
 }
@@ -118,41 +104,20 @@ bool HoldsWhatTheBackupLacks(const BackupSnapshot& snapshot, HKEY root,
   if (RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
   const std::wstring path = SnapshotPath(snapshot, root, keyPath);
   if (!SnapshotHoldsKey(snapshot, path)) return true;
-  std::vector<wchar_t> name(256);
-  std::vector<BYTE> data(1024);
-  for (DWORD index = 0;;) {
-    DWORD nameLength = static_cast<DWORD>(name.size());
-    DWORD size = static_cast<DWORD>(data.size());
-    DWORD type = REG_NONE;
-    const LONG status = RegEnumValueW(key.Get(), index, name.data(), &nameLength, nullptr, &type,
-                                      data.data(), &size);
-    if (status == ERROR_MORE_DATA) {
-      name.resize(name.size() * 2);
-      data.resize(std::max<size_t>(size, data.size() * 2));
-      continue;
-    }
-    if (status != ERROR_SUCCESS) break;
-    const std::wstring valueName(name.data(), nameLength);
-    if (!IsAsSaved(FindSnapshotValue(snapshot, path, valueName), type, data.data(), size)) {
+  EnumBuffers buffers;
+  std::wstring name;
+  DWORD type = REG_NONE;
+  DWORD size = 0;
+  for (DWORD index = 0; EnumValueWide(key.Get(), index, buffers, name, type, size) == ERROR_SUCCESS;
+       ++index) {
+    if (!IsAsSaved(FindSnapshotValue(snapshot, path, name), type, buffers.data.data(), size)) {
       return true;
     }
-    ++index;
   }
-  for (DWORD index = 0;;) {
-    DWORD length = static_cast<DWORD>(name.size());
-    const LONG status =
-        RegEnumKeyExW(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-    if (status == ERROR_MORE_DATA) {
-      name.resize(name.size() * 2);
-      continue;
-    }
-    if (status != ERROR_SUCCESS) return false;
-    if (HoldsWhatTheBackupLacks(snapshot, root,
-                                keyPath + L"\\" + std::wstring(name.data(), length))) {
-      return true;
-    }
-    ++index;
+  for (DWORD index = 0; EnumSubkeyWide(key.Get(), index, buffers, name) == ERROR_SUCCESS; ++index) {
+    if (HoldsWhatTheBackupLacks(snapshot, root, keyPath + L"\\" + name)) return true;
   }
+  return false;
 }
 
 bool ValueDiffersFromBackup(const BackupSnapshot& snapshot, HKEY root, const std::wstring& keyPath,
@@ -162,8 +127,8 @@ bool ValueDiffersFromBackup(const BackupSnapshot& snapshot, HKEY root, const std
     return false;
   }
   DWORD type = REG_NONE;
-  std::vector<BYTE> data(256);
-  if (!ReadValue(key.Get(), name, type, data)) return false;
+  std::vector<BYTE> data;
+  if (QueryValueWide(key.Get(), name, type, data) != ERROR_SUCCESS) return false;
   const std::wstring path = SnapshotPath(snapshot, root, keyPath);
   return !IsAsSaved(FindSnapshotValue(snapshot, path, name), type, data.data(),
                     static_cast<DWORD>(data.size()));

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cleanup/plan_paths.h"
+#include "cleanup/registry/registry_enum.h"
 #include "cleanup/registry/registry_key.h"
 #include "cleanup/registry/registry_names.h"
 #include "probes/process_token.h"
@@ -80,21 +81,15 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension) {
   if (RegOpenKeyExW(HKEY_USERS, path.c_str(), 0, KEY_QUERY_VALUE, list.Put()) != ERROR_SUCCESS) {
     return names;
   }
-  std::vector<wchar_t> name(256);
-  for (DWORD index = 0;;) {
-    DWORD length = static_cast<DWORD>(name.size());
-    const LONG status =
-        RegEnumValueW(list.Get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-    if (status == ERROR_MORE_DATA) {
-      name.resize(name.size() * 2);
-      continue;
-    }
-    if (status != ERROR_SUCCESS) break;
-    std::wstring className(name.data(), length);
+  EnumBuffers buffers;
+  std::wstring className;
+  DWORD type = REG_NONE;
+  DWORD size = 0;
+  for (DWORD index = 0;
+       EnumValueWide(list.Get(), index, buffers, className, type, size) == ERROR_SUCCESS; ++index) {
     // The rule is about backslashes, spaces and emptiness, which the ANSI
     // form keeps as they are.
-    if (NamesAClassKey(NarrowText(className))) names.push_back(std::move(className));
-    ++index;
+    if (NamesAClassKey(NarrowText(className))) names.push_back(className);
   }
   return names;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cleanup/backup_snapshot.h"
+#include "cleanup/registry/registry_enum.h"
 #include "cleanup/registry/registry_key.h"
 #include "runtime/wide_text.h"
 
@@ -60,12 +61,9 @@ void AppendHexBytes(std::wstring& out, size_t lineStart, const BYTE* data, DWORD
 
 ExportStatus RegistryFailure(LONG error) { return {ExportProblem::kRegistryError, error}; }
 
-// Name and data buffers shared by a whole export: each starts at a size that
-// fits most keys and grows whenever the registry says it is too small, so no
-// key costs a call to ask for its sizes.
+// The enumeration buffers and the snapshot a whole export shares.
 struct ExportBuffers {
-  std::vector<wchar_t> name = std::vector<wchar_t>(256);
-  std::vector<BYTE> data = std::vector<BYTE>(1024);
+  EnumBuffers enumeration;
   BackupSnapshot* snapshot = nullptr;
 };
 
@@ -75,29 +73,21 @@ void CountUnreachable(const std::wstring& name, ExportCounts& counts) {
 
 ExportStatus ExportValues(HKEY key, const std::wstring& fullPath, ExportBuffers& buffers,
                           std::wstring& out, ExportCounts& counts) {
-  for (DWORD index = 0;;) {
-    DWORD nameLength = static_cast<DWORD>(buffers.name.size());
+  std::wstring valueName;
+  for (DWORD index = 0;; ++index) {
     DWORD type = REG_NONE;
-    DWORD size = static_cast<DWORD>(buffers.data.size());
-    const LONG status = RegEnumValueW(key, index, buffers.name.data(), &nameLength, nullptr, &type,
-                                      buffers.data.data(), &size);
+    DWORD size = 0;
+    const LONG status = EnumValueWide(key, index, buffers.enumeration, valueName, type, size);
     if (status == ERROR_NO_MORE_ITEMS) return {};
-    if (status == ERROR_MORE_DATA) {
-      // Either buffer may be the short one; the data's size is known.
-      buffers.name.resize(buffers.name.size() * 2);
-      buffers.data.resize(std::max<size_t>(size, buffers.data.size() * 2));
-      continue;
-    }
     if (status != ERROR_SUCCESS) return RegistryFailure(status);
-    const std::wstring valueName(buffers.name.data(), nameLength);
     if (!CanCarryName(valueName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
-    AppendValueLine(out, valueName, type, buffers.data.data(), size);
+    const BYTE* data = buffers.enumeration.data.data();
+    AppendValueLine(out, valueName, type, data, size);
     if (buffers.snapshot != nullptr) {
-      AddSnapshotValue(*buffers.snapshot, fullPath, valueName, type, buffers.data.data(), size);
+      AddSnapshotValue(*buffers.snapshot, fullPath, valueName, type, data, size);
     }
     CountUnreachable(valueName, counts);
     ++counts.values;
-    ++index;
   }
 }
 
@@ -109,17 +99,11 @@ ExportStatus ExportTree(HKEY key, const std::wstring& fullPath, ExportBuffers& b
   ExportStatus status = ExportValues(key, fullPath, buffers, out, counts);
   if (!status.Complete()) return status;
 
-  for (DWORD index = 0;;) {
-    DWORD length = static_cast<DWORD>(buffers.name.size());
-    const LONG result = RegEnumKeyExW(key, index, buffers.name.data(), &length, nullptr, nullptr,
-                                      nullptr, nullptr);
+  std::wstring childName;
+  for (DWORD index = 0;; ++index) {
+    const LONG result = EnumSubkeyWide(key, index, buffers.enumeration, childName);
     if (result == ERROR_NO_MORE_ITEMS) return {};
-    if (result == ERROR_MORE_DATA) {
-      buffers.name.resize(buffers.name.size() * 2);
-      continue;
-    }
     if (result != ERROR_SUCCESS) return RegistryFailure(result);
-    const std::wstring childName(buffers.name.data(), length);
     if (!CanCarryName(childName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
     CountUnreachable(childName, counts);
     RegistryKey child;
@@ -127,7 +111,6 @@ ExportStatus ExportTree(HKEY key, const std::wstring& fullPath, ExportBuffers& b
     if (opened != ERROR_SUCCESS) return RegistryFailure(opened);
     status = ExportTree(child.Get(), fullPath + L"\\" + childName, buffers, out, counts);
     if (!status.Complete()) return status;
-    ++index;
   }
 }
 
@@ -191,21 +174,15 @@ ExportStatus ExportKeyTree(HKEY key, const std::wstring& fullPath, std::wstring&
 ExportStatus ExportOneValue(HKEY key, const std::wstring& keyFullPath, const std::wstring& name,
                             std::wstring& out, BackupSnapshot* snapshot) {
   if (!CanCarryName(name)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
-  std::vector<BYTE> data(256);
-  for (;;) {
-    DWORD type = REG_NONE;
-    DWORD size = static_cast<DWORD>(data.size());
-    const LONG status = RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &size);
-    if (status == ERROR_MORE_DATA) {
-      data.resize(std::max<size_t>(size, data.size() * 2));
-      continue;
-    }
-    if (status != ERROR_SUCCESS) return RegistryFailure(status);
-    AppendKeyHeader(out, keyFullPath);
-    AppendValueLine(out, name, type, data.data(), size);
-    if (snapshot != nullptr) AddSnapshotValue(*snapshot, keyFullPath, name, type, data.data(), size);
-    return {};
-  }
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+  const LONG status = QueryValueWide(key, name, type, data);
+  if (status != ERROR_SUCCESS) return RegistryFailure(status);
+  const DWORD size = static_cast<DWORD>(data.size());
+  AppendKeyHeader(out, keyFullPath);
+  AppendValueLine(out, name, type, data.data(), size);
+  if (snapshot != nullptr) AddSnapshotValue(*snapshot, keyFullPath, name, type, data.data(), size);
+  return {};
 }
 
 }  // namespace varneth
