@@ -70,8 +70,10 @@ StayReasons WhyItStayed(const TargetFate& fate, const CleanupRequest& request,
   if (target.kind == TargetKind::kKey) {
     why.changedDuringRun = HoldsWhatTheBackupLacks(snapshot, target.root, target.keyPath);
     const std::wstring place = SnapshotPath(snapshot, target.root, target.keyPath);
-    for (const std::wstring& list : snapshot.classLists) {
-      if (guard.keptClassNames && IsWithinKey(list, place)) why.keepsClassNames = true;
+    if (guard.keptClassNames) {
+      for (const std::wstring& list : snapshot.classLists) {
+        if (IsWithinKey(list, place)) why.keepsClassNames = true;
+      }
     }
     why.protectedChoice =
         IsExplorerRecord(target, request) &&
