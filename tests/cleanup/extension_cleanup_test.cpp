@@ -74,7 +74,8 @@ class GuardedDeletion : public ScratchKeyTest {
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, At("").c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
     std::wstring text;
     ExportCounts counts;
-    ExportKeyTree(key, L"HKEY_CURRENT_USER\\" + WidenText(At("").c_str()), text, counts, &snapshot);
+    const ExportVisitor visitor = SnapshotVisitor(snapshot);
+    ExportKeyTree(key, L"HKEY_CURRENT_USER\\" + WidenText(At("").c_str()), text, counts, &visitor);
     RegCloseKey(key);
     return snapshot;
   }

@@ -4,12 +4,17 @@
 #include <vector>
 
 #include "cleanup/registry/registry_key.h"
+#include "cleanup/registry/registry_open.h"
 
 namespace varneth {
 namespace {
 
-// Room of the name and data buffers: what does not fit ends the enumeration.
+// Room of the value name and data buffers: what does not fit ends the
+// value enumeration (the key's deletion takes such values with it).
 constexpr std::int32_t kBufferRoom = 255;
+// Room of a subkey name: the registry's longest name, 255 characters, each of
+// up to two bytes in the ANSI code page, and the NUL.
+constexpr std::int32_t kSubkeyNameRoom = 2 * 255 + 1;
 
 // An opened key whose subkeys are still to be listed. Its handle served
 // first for its values and is closed once the key has been expanded.
@@ -39,12 +44,17 @@ void AppendKeyRecord(WalkState& walk, const Text& keyPath) {
   ReportProgress(walk);
 }
 
-// Opens from the root with the full path and a trailing backslash, which
-// names the same key: every key of a walk is reached this way, never relative
-// to its parent's handle.
-bool OpenFromRoot(HKEY root, TextRef path, RegistryKey& key) {
-  const Text withSeparator = ConcatTexts({path, "\\"});
-  return RegOpenKeyA(root, withSeparator.Bytes(), key.Put()) == ERROR_SUCCESS;
+// Opens a child relative to its parent's handle and as itself: a registry
+// link is never followed, and is passed over like a key that does not open.
+// Relative openings also reach keys whose full path the ANSI calls cannot
+// take.
+bool OpenChild(HKEY parent, TextRef name, RegistryKey& key) {
+  if (OpenKeyA(parent, name.Bytes(), REG_OPTION_OPEN_LINK, KEY_READ, key) != ERROR_SUCCESS) {
+    return false;
+  }
+  if (!IsRegistryLink(key.Get())) return true;
+  key.Close();
+  return false;
 }
 
 void ListValues(WalkState& walk, HKEY key, const Text& keyPath) {
@@ -63,7 +73,7 @@ void Expand(WalkState& walk) {
          ++index) {
       Text childPath = ConcatTexts({parent.path, "\\", walk.name});
       RegistryKey child;
-      if (OpenFromRoot(walk.root, childPath, child)) {
+      if (OpenChild(parent.handle.Get(), walk.name, child)) {
         const HKEY childHandle = child.Get();
         walk.pending.push_back(PendingKey{std::move(child), childPath});
         AppendKeyRecord(walk, childPath);
@@ -74,10 +84,16 @@ void Expand(WalkState& walk) {
   }
 }
 
-void WalkStartKey(WalkState& walk, TextRef startPath, std::int32_t mode) {
+// The start key: its parent as named, from its first `followedLength` bytes
+// on each name as itself.
+bool OpenStart(HKEY root, TextRef path, size_t followedLength, RegistryKey& key) {
+  return OpenWithoutLinksA(root, path.Bytes(), followedLength, KEY_READ, key) == ERROR_SUCCESS;
+}
+
+void WalkStartKey(WalkState& walk, TextRef startPath, std::int32_t mode, size_t followedLength) {
   const Text path = CopyText(startPath);
   RegistryKey start;
-  if (!OpenFromRoot(walk.root, path, start)) return;
+  if (!OpenStart(walk.root, path, followedLength, start)) return;
   if (mode == kOneLevel) {
     for (DWORD index = 0; EnumSubkeyName(start.Get(), index, walk.name) == ERROR_SUCCESS;
          ++index) {
@@ -85,7 +101,7 @@ void WalkStartKey(WalkState& walk, TextRef startPath, std::int32_t mode) {
       PumpWindowMessages();
     }
     RegistryKey again;
-    if (OpenFromRoot(walk.root, path, again)) ListValues(walk, again.Get(), path);
+    if (OpenStart(walk.root, path, followedLength, again)) ListValues(walk, again.Get(), path);
   } else if (mode == kSubtree) {
     ListValues(walk, start.Get(), path);
     walk.pending.push_back(PendingKey{std::move(start), path});
@@ -96,7 +112,7 @@ void WalkStartKey(WalkState& walk, TextRef startPath, std::int32_t mode) {
 void WalkRoot(WalkState& walk, std::int32_t mode) {
   for (DWORD index = 0; EnumSubkeyName(walk.root, index, walk.name) == ERROR_SUCCESS; ++index) {
     RegistryKey child;
-    if (!OpenFromRoot(walk.root, walk.name, child)) {
+    if (!OpenChild(walk.root, walk.name, child)) {
       PumpWindowMessages();
       continue;
     }
@@ -124,11 +140,13 @@ HKEY WalkRootKey(WalkRootCode code) {
 
 void WalkRegistryTree(WalkRootCode rootCode, TextRef startPath, std::int32_t mode,
                       RegistryRecordList& records, const ProgressRoutine& progressRoutine,
-                      bool reportProgress) {
+                      bool reportProgress, std::int32_t followedLength) {
   records.clear();
   WalkState walk{WalkRootKey(rootCode), records, progressRoutine, reportProgress, {}, {}, {}};
   if (CompareText(startPath, "") != 0) {
-    WalkStartKey(walk, startPath, mode);
+    const size_t followed = followedLength >= 0 ? static_cast<size_t>(followedLength)
+                                                : ParentLengthA(startPath.Bytes());
+    WalkStartKey(walk, startPath, mode, followed);
   } else {
     WalkRoot(walk, mode);
   }
@@ -137,8 +155,8 @@ void WalkRegistryTree(WalkRootCode rootCode, TextRef startPath, std::int32_t mod
 }
 
 LONG EnumSubkeyName(HKEY key, DWORD index, Text& name) {
-  name = BlankText(kBufferRoom);
-  return RegEnumKeyA(key, index, name.Data(), kBufferRoom);
+  name = BlankText(kSubkeyNameRoom);
+  return RegEnumKeyA(key, index, name.Data(), kSubkeyNameRoom);
 }
 
 LONG EnumValueInfo(HKEY key, DWORD index, RegistryValueInfo& info) {
