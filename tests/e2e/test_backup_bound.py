@@ -17,7 +17,6 @@ from test_command_line import lines
 
 CP = "cp936"
 WRITER: Path = None
-LONG_NAME = "k" * 255
 
 
 def registry_state(keys):
@@ -127,7 +126,8 @@ class BackupBound(wc.VarnethTestCase):
             result = wc.run_command_line(self.exe, ["/b", wc.windows_path(folder), ext])
             self.assertEqual(result.returncode, 1)
             unreachable = "  名称含有系统代码页无法表示的字符，Varneth 无法删除"
-            self.assertIn(lines(f"未能删除: {escaped_class} (3 个键, 1 个值)", unreachable),
+            self.assertIn(lines(f"未能删除: {escaped_class} (剩余 3 个键, 1 个值; 已删除 0 个键, 0 个值)",
+                                unreachable),
                           result.stdout)
             self.assertIn(f"未能删除: {escaped_key} (".encode(CP), result.stdout)
             # The decoys, named like the substituted names, are untouched.
@@ -148,17 +148,20 @@ class BackupBound(wc.VarnethTestCase):
         list_key = f"{FILE_EXTS}\\.{ext}\\OpenWithProgids"
         stuck = f"{MACHINE_CLASSES}\\VarnethStay.Doc"
         other = f"{MACHINE_CLASSES}\\VarnethStay.Other"
-        text = (association(ext, ["VarnethStay.Doc"]) +
-                f'[{stuck}\\{LONG_NAME}]\n@="cannot be listed"\n\n'
+        target = r"HKEY_CURRENT_USER\Software\VarnethStayLinkTarget"
+        text = (association(ext, ["VarnethStay.Doc"]) + f'[{target}]\n@="t"\n\n'
                 f'[{list_key}\\sub]\n"VarnethStay.Other"=hex(0):\n\n'
                 f'[{other}\\shell]\n@="named in a subkey of the list: no class"\n\n')
-        roots = association_keys(ext, ["VarnethStay.Doc"]) + [other]
+        roots = association_keys(ext, ["VarnethStay.Doc"]) + [other, target]
         self.seed_keys(roots, text)
+        # A registry link is never deleted: the class above it stays.
+        wc.make_link(f"{stuck}\\link", target)
+        self.addCleanup(wc.remove_link, f"{stuck}\\link")
         other_before = wc.export_key(other)
 
         result = wc.run_session(self.exe, [ext.encode(), b"y"])
         self.assertEqual(result.returncode, 0)
-        self.assertIn(f"{FILE_EXTS}\\.{ext}\r\r\n"
+        self.assertIn(f"{FILE_EXTS}\\.{ext} (剩余 2 个键, 1 个值; 已删除 3 个键, 5 个值)\r\r\n"
                       "  列表中的类未能删除，其类名已保留，以便下次运行时删除\r\r\n".encode(CP),
                       result.stdout)
         self.assertTrue(wc.key_exists(stuck))
@@ -166,7 +169,7 @@ class BackupBound(wc.VarnethTestCase):
         self.assertEqual(wc.export_key(other), other_before)
 
         # Once the class can go, a second run removes class and list.
-        wc.delete_key(f"{stuck}\\{LONG_NAME}")
+        wc.remove_link(f"{stuck}\\link")
         result = wc.run_session(self.exe, [ext.encode(), b"y"])
         self.assertEqual(result.returncode, 0)
         self.assertFalse(wc.key_exists(stuck))
@@ -180,5 +183,6 @@ if __name__ == "__main__":
     parser.add_argument("--writer", required=True, type=Path)
     args, rest = parser.parse_known_args()
     BackupBound.exe, WRITER = args.exe, args.writer
+    wc.LINK_TOOL = args.exe.parent / "varneth_test_link.exe"
     sys.argv[1:] = rest
     unittest.main(verbosity=2)

@@ -119,11 +119,16 @@ class CommandLine(wc.VarnethTestCase):
 
     def test_a_key_that_stays_gives_exit_code_1(self):
         auto = r"HKEY_CURRENT_USER\Software\Classes\vntclistay_auto_file"
-        self.seed_keys([auto], f'[{auto}\\{"k" * 255}]\n"v"="x"\n\n')
+        target = r"HKEY_CURRENT_USER\Software\VarnethCliStayTarget"
+        self.seed_keys([auto, target], f'[{auto}\\shell]\n"v"="x"\n\n[{target}]\n@="t"\n\n')
+        wc.make_link(f"{auto}\\link", target)
+        self.addCleanup(wc.remove_link, f"{auto}\\link")
         self.addCleanup(lambda: [p.unlink() for p in wc.backup_folder().glob("vntclistay-*")])
         result = self.run_args("vntclistay")
         self.assertEqual(result.returncode, 1)
-        self.assertIn(f"未能删除: {auto} (2 个键, 1 个值)\r\n".encode(CP), result.stdout)
+        self.assertIn(lines(f"未能删除: {auto} (剩余 2 个键, 0 个值; 已删除 1 个键, 1 个值)",
+                            f"  注册表链接，Varneth 既不跟随也不删除: {auto}\\link"),
+                      result.stdout)
         self.assertTrue(result.stdout.endswith(lines("vntclistay: 已删除 0 项，1 项未能删除")))
         self.assertTrue(wc.key_exists(auto))
 

@@ -1,5 +1,6 @@
 #include "cleanup/registry/registry_walker.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -9,9 +10,12 @@
 namespace varneth {
 namespace {
 
-// Room of the value name and data buffers: what does not fit ends the
-// value enumeration (the key's deletion takes such values with it).
+// Room of the value name and data buffers at first: what does not fit is
+// read again with more room.
 constexpr std::int32_t kBufferRoom = 255;
+// The registry's longest value name, 16,383 characters, each of up to two
+// bytes in the ANSI code page, and the NUL.
+constexpr std::int32_t kValueNameRoom = 2 * 16383 + 1;
 // Room of a subkey name: the registry's longest name, 255 characters, each of
 // up to two bytes in the ANSI code page, and the NUL.
 constexpr std::int32_t kSubkeyNameRoom = 2 * 255 + 1;
@@ -160,22 +164,33 @@ LONG EnumSubkeyName(HKEY key, DWORD index, Text& name) {
 }
 
 LONG EnumValueInfo(HKEY key, DWORD index, RegistryValueInfo& info) {
-  info.index = static_cast<std::int32_t>(index);
-  info.type = 0;
-  info.name = BlankText(kBufferRoom);
-  info.nameLength = kBufferRoom;
-  info.data = BlankBytes(kBufferRoom);
-  info.dataSize = kBufferRoom;
-  DWORD nameLength = kBufferRoom;
-  DWORD type = 0;
-  DWORD dataSize = kBufferRoom;
-  const LONG status = RegEnumValueA(key, index, info.name.Data(), &nameLength, nullptr, &type,
-                                    info.data.Data(), &dataSize);
-  info.type = static_cast<std::int32_t>(type);
-  info.nameLength = static_cast<std::int32_t>(nameLength);
-  info.dataSize = static_cast<std::int32_t>(dataSize);
-  if (type == REG_DWORD || type == REG_MULTI_SZ) info.data = LeftBytes(info.data, info.dataSize);
-  return status;
+  std::int32_t nameRoom = kBufferRoom;
+  std::int32_t dataRoom = kBufferRoom;
+  for (;;) {
+    info.index = static_cast<std::int32_t>(index);
+    info.type = 0;
+    info.name = BlankText(nameRoom);
+    info.nameLength = nameRoom;
+    info.data = BlankBytes(dataRoom);
+    info.dataSize = dataRoom;
+    DWORD nameLength = static_cast<DWORD>(nameRoom);
+    DWORD type = 0;
+    DWORD dataSize = static_cast<DWORD>(dataRoom);
+    const LONG status = RegEnumValueA(key, index, info.name.Data(), &nameLength, nullptr, &type,
+                                      info.data.Data(), &dataSize);
+    // A longer name or larger data than the first buffers hold: read again
+    // with room for the registry's longest value name and the data's size.
+    if (status == ERROR_MORE_DATA && nameRoom == kBufferRoom) {
+      nameRoom = kValueNameRoom;
+      dataRoom = std::max(dataRoom, static_cast<std::int32_t>(dataSize));
+      continue;
+    }
+    info.type = static_cast<std::int32_t>(type);
+    info.nameLength = static_cast<std::int32_t>(nameLength);
+    info.dataSize = static_cast<std::int32_t>(dataSize);
+    if (type == REG_DWORD || type == REG_MULTI_SZ) info.data = LeftBytes(info.data, info.dataSize);
+    return status;
+  }
 }
 
 void PumpWindowMessages() {

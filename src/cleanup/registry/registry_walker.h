@@ -30,8 +30,8 @@ using ProgressRoutine = std::function<void(std::int32_t recordCount)>;
 // open are passed over with their subtree, and so are registry links: every
 // key is opened relative to its parent and as itself, never through a link.
 // The start path's first `followedLength` bytes (by default, all but its last
-// name) are opened as named. An enumeration stops at its first error (value
-// names of 255 characters and data over 255 bytes among them). Between
+// name) are opened as named. Names and data of any length the registry holds
+// are read; an enumeration stops at its first other error. Between
 // registry reads the thread's waiting window messages are dispatched. With
 // reportProgress, progressRoutine is told the record count after each record.
 void WalkRegistryTree(WalkRootCode rootCode, TextRef startPath, std::int32_t mode,
@@ -43,7 +43,8 @@ void WalkRegistryTree(WalkRootCode rootCode, TextRef startPath, std::int32_t mod
 LONG EnumSubkeyName(HKEY key, DWORD index, Text& name);
 
 // Reads value `index` into `info` (RegEnumValueA with 255-byte name and data
-// buffers) and trims the data of REG_DWORD and REG_MULTI_SZ to its size.
+// buffers, read again with room enough when the value does not fit) and trims
+// the data of REG_DWORD and REG_MULTI_SZ to its size.
 LONG EnumValueInfo(HKEY key, DWORD index, RegistryValueInfo& info);
 
 // Dispatches the thread's waiting messages; a WM_QUIT stays in the queue.

@@ -148,27 +148,40 @@ TEST_F(WalkRegistryTreeTest, ValueDataIsTrimmedForDwordAndMultiStringOnly) {
   EXPECT_FALSE(records[3].value.data.HasBlock());
 }
 
-TEST_F(WalkRegistryTreeTest, LongDataOrNamesEndTheValueListButNotTheWalk) {
+TEST_F(WalkRegistryTreeTest, LongDataAndNamesAreReadWhole) {
   const std::string k = At("long");
   const std::string fits(254, 'd');  // with its NUL, 255 bytes
-  const std::string tooLong(255, 'd');
+  const std::string longer(300, 'd');
   AddString(HKEY_CURRENT_USER, k, "1fits", fits);
-  AddString(HKEY_CURRENT_USER, k, "2toolong", tooLong);
+  AddString(HKEY_CURRENT_USER, k, "2longer", longer);
   AddString(HKEY_CURRENT_USER, k, "3after", "x");
-  AddString(HKEY_CURRENT_USER, k + "\\sub", std::string(254, 'n').c_str(), "x");
-  AddString(HKEY_CURRENT_USER, k + "\\sub", std::string(255, 'o').c_str(), "x");
-  AddKey(HKEY_CURRENT_USER, k + "\\sub\\deeper");
+  AddString(HKEY_CURRENT_USER, k + "\\sub", std::string(300, 'o').c_str(), "x");
+  // The registry's longest name, made relative to its parent: the ANSI calls
+  // take no longer path.
+  HKEY sub;
+  HKEY longest;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (k + "\\sub").c_str(), 0, KEY_ALL_ACCESS, &sub),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExA(sub, std::string(255, 'k').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &longest, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(longest);
+  RegCloseKey(sub);
   RegistryRecordList records;
   WalkRegistryTree(kCurrentUser, k.c_str(), kSubtree, records);
   const std::vector<Row> expected = {
       {2, k, "1fits"},
+      {2, k, "2longer"},
+      {2, k, "3after"},
       {1, k + "\\sub", ""},
-      {2, k + "\\sub", std::string(254, 'n')},
-      {1, k + "\\sub\\deeper", ""},
+      {2, k + "\\sub", std::string(300, 'o')},
+      {1, k + "\\sub\\" + std::string(255, 'k'), ""},
   };
   EXPECT_EQ(Rows(records), expected);
   EXPECT_EQ(records[0].value.dataSize, 255);
-  EXPECT_EQ(records[2].value.nameLength, 254);
+  EXPECT_EQ(records[1].value.dataSize, 301);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(records[1].value.data.Data()), 300), longer);
+  EXPECT_EQ(records[4].value.nameLength, 300);
 }
 
 TEST_F(WalkRegistryTreeTest, ProgressCountsEveryRecordWhenAskedFor) {
