@@ -98,10 +98,6 @@ LONG DeleteKeyA(HKEY parent, const char* name) {
   return g_calls.deleteKeyA(parent, name, kRegistryView, 0);
 }
 
-LONG DeleteKeyW(HKEY parent, const wchar_t* name) {
-  return g_calls.deleteKeyW(parent, name, kRegistryView, 0);
-}
-
 bool IsRegistryLink(HKEY key) {
   DWORD type = REG_NONE;
   return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==

@@ -26,7 +26,6 @@ struct RegistryCalls {
   LONG(WINAPI* openA)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) = RegOpenKeyExA;
   LONG(WINAPI* openW)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY) = RegOpenKeyExW;
   LONG(WINAPI* deleteKeyA)(HKEY, LPCSTR, REGSAM, DWORD) = RegDeleteKeyExA;
-  LONG(WINAPI* deleteKeyW)(HKEY, LPCWSTR, REGSAM, DWORD) = RegDeleteKeyExW;
 };
 void SetRegistryCalls(const RegistryCalls& calls);
 const RegistryCalls& CurrentRegistryCalls();
@@ -36,10 +35,10 @@ const RegistryCalls& CurrentRegistryCalls();
 LONG OpenKeyA(HKEY parent, const char* path, DWORD options, REGSAM access, RegistryKey& key);
 LONG OpenKeyW(HKEY parent, const wchar_t* path, DWORD options, REGSAM access, RegistryKey& key);
 
-// RegDeleteKeyExA/W in the view: deletes the subkey `name` of the open
-// parent, which the platform refuses while it has subkeys.
+// RegDeleteKeyExA in the view: deletes the subkey `name` of the open parent,
+// or with an empty name the open key itself, which the platform refuses
+// while it has subkeys.
 LONG DeleteKeyA(HKEY parent, const char* name);
-LONG DeleteKeyW(HKEY parent, const wchar_t* name);
 
 // True when the key, opened as itself, is a registry link: the platform keeps
 // a link's target in its value SymbolicLinkValue of type REG_LINK.
