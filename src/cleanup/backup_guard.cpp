@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "cleanup/cleanup_targets.h"
 #include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_enum.h"
 #include "cleanup/registry/registry_key.h"
@@ -92,7 +93,7 @@ bool IsAsSaved(const SnapshotValue* saved, DWORD type, const BYTE* data, DWORD s
 
 bool MachineClassExists(const std::wstring& className) {
   RegistryKey key;
-  const std::wstring classes = WidenText(MachineClassPath(""));
+  const std::wstring& classes = MachineClassesPrefix();
   const LONG opened = OpenWithoutLinks(HKEY_LOCAL_MACHINE, classes + className,
                                        classes.size() - 1, KEY_READ, key);
   return opened == ERROR_SUCCESS || opened == ERROR_ACCESS_DENIED || opened == kMetRegistryLink;

@@ -95,11 +95,15 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension) {
   return names;
 }
 
+const std::wstring& MachineClassesPrefix() {
+  static const std::wstring prefix = WidenText(MachineClassPath(""));
+  return prefix;
+}
+
 std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText) {
   std::vector<CleanupTarget> candidates;
   for (std::wstring& className : ReadClassNames(sidText, extension)) {
-    AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE,
-                      WidenText(MachineClassPath("")) + std::move(className));
+    AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE, MachineClassesPrefix() + className);
   }
   const bool ownHive =
       TextLength(sidText) > 0 && SameName(WidenText(sidText), WidenText(GetProcessUserSidText()));
@@ -159,7 +163,7 @@ std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText
 
 size_t PlaceParentLength(const CleanupTarget& target) {
   // A class name may hold a backslash: its place begins below the class store.
-  const std::wstring classes = WidenText(MachineClassPath(""));
+  const std::wstring& classes = MachineClassesPrefix();
   if (target.root == HKEY_LOCAL_MACHINE && target.keyPath.size() > classes.size() &&
       SameName(std::wstring_view(target.keyPath).substr(0, classes.size()), classes)) {
     return classes.size() - 1;

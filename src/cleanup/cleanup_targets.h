@@ -56,6 +56,9 @@ void NoteExistingValues(std::vector<CleanupTarget>& targets);
 // Whether the key, or the value, is there now.
 bool TargetExists(const CleanupTarget& target);
 
+// "SOFTWARE\Classes\" in the form the targets use, built once.
+const std::wstring& MachineClassesPrefix();
+
 // How much of a key target's path names its place's parent: the key above it,
 // or for a class the class store.
 size_t PlaceParentLength(const CleanupTarget& target);
