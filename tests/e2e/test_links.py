@@ -59,6 +59,10 @@ class Links(wc.VarnethTestCase):
                 self.addCleanup(wc.remove_link, link)
                 victims = {key: wc.export_key(key) for key in (machine_victim, user_victim)}
 
+                listing = wc.run_command_line(self.exe, ["/n", ext])
+                self.assertEqual(listing.returncode, 0, listing.stdout)
+                self.assertIn(lines(report[-1]), listing.stdout)
+
                 result = self.run_cleanup(ext)
                 self.assertEqual(result.returncode, 1, result.stdout)
                 self.assertIn(lines(*report), result.stdout)

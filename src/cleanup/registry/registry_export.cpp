@@ -90,6 +90,10 @@ LONG ListSubkeys(HKEY key, EnumBuffers& buffers, std::vector<std::wstring>& name
          ++index) {
       names.push_back(name);
     }
+    if (status == ERROR_KEY_DELETED) {
+      names.clear();  // deleted by another program: nothing below it to save
+      return ERROR_SUCCESS;
+    }
     if (status != ERROR_NO_MORE_ITEMS) return status;
     const FILETIME after = LastWritten(key);
     if (CompareFileTime(&before, &after) == 0 || attempt + 1 == kListingAttempts) {
@@ -109,7 +113,9 @@ ExportStatus ExportValues(HKEY key, const std::wstring& fullPath, ExportBuffers&
     DWORD type = REG_NONE;
     DWORD size = 0;
     const LONG status = EnumValueWide(key, index, buffers.enumeration, valueName, type, size);
-    if (status == ERROR_NO_MORE_ITEMS) return {};
+    // Past the last value, or the key was deleted by another program while it
+    // was read: it holds nothing more to save.
+    if (status == ERROR_NO_MORE_ITEMS || status == ERROR_KEY_DELETED) return {};
     if (status != ERROR_SUCCESS) return RegistryFailure(status);
     if (!CanCarryName(valueName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
     const BYTE* data = buffers.enumeration.data.data();
