@@ -69,15 +69,43 @@ void ListValues(WalkState& walk, HKEY key, const Text& keyPath) {
   }
 }
 
+FILETIME LastWritten(HKEY key) {
+  FILETIME time{};
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                   nullptr, nullptr, &time);
+  return time;
+}
+
+// How often a key's subkeys are listed again while they keep changing, before
+// the last listing is taken as it is.
+constexpr int kListingAttempts = 64;
+
+// The key's subkey names, up to the first that cannot be read. The platform
+// numbers subkeys anew after every change, so a listing made while another
+// program added or deleted one may skip a sibling nobody touched: such a
+// listing is made again.
+std::vector<Text> ListSubkeyNames(WalkState& walk, HKEY key) {
+  std::vector<Text> names;
+  for (int attempt = 0; attempt < kListingAttempts; ++attempt) {
+    names.clear();
+    const FILETIME before = LastWritten(key);
+    for (DWORD index = 0; EnumSubkeyName(key, index, walk.name) == ERROR_SUCCESS; ++index) {
+      names.push_back(walk.name);
+    }
+    const FILETIME after = LastWritten(key);
+    if (CompareFileTime(&before, &after) == 0) break;
+  }
+  return names;
+}
+
 void Expand(WalkState& walk) {
   while (!walk.pending.empty()) {
     const PendingKey parent = std::move(walk.pending.back());
     walk.pending.pop_back();
-    for (DWORD index = 0; EnumSubkeyName(parent.handle.Get(), index, walk.name) == ERROR_SUCCESS;
-         ++index) {
-      Text childPath = ConcatTexts({parent.path, "\\", walk.name});
+    for (const Text& name : ListSubkeyNames(walk, parent.handle.Get())) {
+      Text childPath = ConcatTexts({parent.path, "\\", name});
       RegistryKey child;
-      if (OpenChild(parent.handle.Get(), walk.name, child)) {
+      if (OpenChild(parent.handle.Get(), name, child)) {
         const HKEY childHandle = child.Get();
         walk.pending.push_back(PendingKey{std::move(child), childPath});
         AppendKeyRecord(walk, childPath);

@@ -30,7 +30,8 @@ using ProgressRoutine = std::function<void(std::int32_t recordCount)>;
 // open are passed over with their subtree, and so are registry links: every
 // key is opened relative to its parent and as itself, never through a link.
 // The start path's first `followedLength` bytes (by default, all but its last
-// name) are opened as named. Names and data of any length the registry holds
+// name) are opened as named. A key's subkeys are listed whole before any is
+// opened, and listed again when they changed meanwhile. Names and data of any length the registry holds
 // are read; an enumeration stops at its first other error. Between
 // registry reads the thread's waiting window messages are dispatched. With
 // reportProgress, progressRoutine is told the record count after each record.

@@ -196,6 +196,20 @@ TEST_F(WalkRegistryTreeTest, ProgressCountsEveryRecordWhenAskedFor) {
   EXPECT_EQ(counts, (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6}));
 }
 
+// Another program deletes a key while the walk goes on: its siblings are
+// still listed, none skipped as the platform numbers the rest anew.
+TEST_F(WalkRegistryTreeTest, AKeyDeletedDuringTheWalkSkipsNoSibling) {
+  const std::string s = At("shifting");
+  for (const char* name : {"a", "b", "c"}) AddKey(HKEY_CURRENT_USER, s + "\\" + name);
+  const ProgressRoutine deleteFirst = [&](std::int32_t count) {
+    if (count == 1) RegDeleteKeyA(HKEY_CURRENT_USER, (s + "\\a").c_str());
+  };
+  RegistryRecordList records;
+  WalkRegistryTree(kCurrentUser, s.c_str(), kSubtree, records, deleteFirst, true);
+  const std::vector<Row> expected = {{1, s + "\\a", ""}, {1, s + "\\b", ""}, {1, s + "\\c", ""}};
+  EXPECT_EQ(Rows(records), expected);
+}
+
 TEST_F(WalkRegistryTreeTest, DispatchesWaitingMessagesButLeavesWmQuit) {
   const std::string s = SeedExampleTree();
   MSG message;
