@@ -156,6 +156,32 @@ TEST(ToLowerCase, LowersAsciiLettersOnly) {
   EXPECT_EQ(Str(ToLowerCase("A\x81")), "a\x81");
 }
 
+// Code page 936's lead bytes are 0x81 to 0xFE; 0x80 (the euro sign) and 0xFF
+// are characters of one byte, so the byte after them is a character too.
+TEST(LeadBytes, FollowCodePage936) {
+  struct Case {
+    unsigned char byte;
+    bool lead;
+  };
+  for (const Case c : {Case{0x00, false}, Case{0x5C, false}, Case{0x7F, false}, Case{0x80, false},
+                       Case{0x81, true}, Case{0xA1, true}, Case{0xFE, true}, Case{0xFF, false}}) {
+    EXPECT_EQ(IsLeadByte(c.byte), c.lead) << static_cast<int>(c.byte);
+  }
+  struct Walk {
+    const char* text;
+    const char* lowered;
+    const char* spacesRemoved;
+  };
+  for (const Walk w : {Walk{"\x80" "A", "\x80" "a", "\x80" "A"},
+                       Walk{"\xFF" "A", "\xFF" "a", "\xFF" "A"},
+                       Walk{"\x80\xA1\xA1", "\x80\xA1\xA1", "\x80"},
+                       Walk{"\xFE" "A", "\xFE" "A", "\xFE" "A"}}) {
+    EXPECT_EQ(Str(ToLowerCase(w.text)), w.lowered) << w.text;
+    EXPECT_EQ(Str(RemoveSpaces(w.text)), w.spacesRemoved) << w.text;
+  }
+  EXPECT_EQ(Str(ReplaceText("\x80\\a", "\\", "/")), "\x80/a");
+}
+
 TEST(ByteBuffers, ConversionsAndLengths) {
   const ByteBuffer bytes = TextToBytes("ab");
   ASSERT_EQ(BytesLength(bytes), 2);
