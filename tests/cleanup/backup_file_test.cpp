@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 
 namespace varneth {
@@ -96,6 +97,39 @@ TEST_F(BackupFolder, NeverOverwritesAFileTakesTheNextFreeNumber) {
   EXPECT_EQ(second.path, root_ + L"\\stem-2.reg");
   EXPECT_EQ(third.path, root_ + L"\\stem-3.reg");
   EXPECT_EQ(Read(first.path).size(), 2 + 2 * 5u);
+}
+
+// The folder's file names, sorted.
+std::set<std::wstring> Listing(const std::wstring& folder) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (found.cFileName[0] != L'.') names.insert(found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+BOOL WINAPI EndDuringTheFlush(HANDLE) { ExitProcess(7); }
+
+// A run killed while its backup is written leaves no file that a user, or
+// the registry editor, takes for a backup; the next run passes it over.
+TEST_F(BackupFolder, OnlyAWholeFlushedFileGetsABackupsName) {
+  CreateDirectoryW(root_.c_str(), nullptr);
+  EXPECT_EXIT(
+      {
+        SetBackupFileCalls({EndDuringTheFlush, CloseHandle});
+        WriteBackupFile(root_, L"stem", L"whole content");
+      },
+      testing::ExitedWithCode(7), "");
+  EXPECT_EQ(Listing(root_), std::set<std::wstring>{L"stem.partial"});
+  const BackupFile next = WriteBackupFile(root_, L"stem", L"next");
+  ASSERT_TRUE(next.Written());
+  EXPECT_EQ(next.path, root_ + L"\\stem.reg");
+  EXPECT_EQ(Read(next.path).size(), 2 + 2 * 4u);
+  EXPECT_EQ(Listing(root_), (std::set<std::wstring>{L"stem.partial", L"stem.reg"}));
 }
 
 TEST_F(BackupFolder, AFileWhereTheFolderShouldBeIsAnError) {
