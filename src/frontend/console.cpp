@@ -43,6 +43,11 @@ bool WriteUnits(HANDLE console, const wchar_t* units, DWORD count) {
   return true;
 }
 
+bool WriteBytes(HANDLE console, const char* bytes, DWORD count) {
+  DWORD written = 0;
+  return WriteConsoleA(console, bytes, count, &written, nullptr) && written == count;
+}
+
 // Each piece is converted from code page 936 to UTF-16, so the console shows
 // the characters meant whatever its own code page is.
 void WriteToConsole(HANDLE console, TextRef text) {
@@ -51,12 +56,11 @@ void WriteToConsole(HANDLE console, TextRef text) {
   wchar_t units[kConsoleWriteLimit];
   while (left > 0) {
     const std::int32_t piece = ConsoleWritePiece(bytes, left);
-    const int count = MultiByteToWideChar(kTextCodePage, 0, bytes, piece, units, kConsoleWriteLimit);
-    DWORD written = 0;
+    const int count =
+        MultiByteToWideChar(kTextCodePage, 0, bytes, piece, units, kConsoleWriteLimit);
     // Without the code page's table the bytes go as they are, as they always did.
     const bool ok = count > 0 ? WriteUnits(console, units, static_cast<DWORD>(count))
-                              : WriteConsoleA(console, bytes, static_cast<DWORD>(piece), &written,
-                                              nullptr) && written == static_cast<DWORD>(piece);
+                              : WriteBytes(console, bytes, static_cast<DWORD>(piece));
     if (!ok) {
       g_outputLost = true;
       return;
