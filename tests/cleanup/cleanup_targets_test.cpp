@@ -100,24 +100,6 @@ TEST_F(CleanupTargets, AnotherUsersHiveIsATargetOfItsOwn) {
   EXPECT_EQ(targets[1], "HKEY_USERS\\S-1-5-21-1-2-3-4711\\" + kExplorer + "FileExts [.vnttgt]");
 }
 
-// Another user's keys: every one in their hives under HKEY_USERS, named by
-// those paths, the record once.
-TEST_F(CleanupTargets, AnotherUsersKeysAreAllInTheirHives) {
-  const std::string users = "HKEY_USERS\\S-1-5-21-1-2-3-4711";
-  const KeyOwner other{KeyOwnerCase::kDesktopUser, CopyText("S-1-5-21-1-2-3-4711"), Text()};
-  EXPECT_EQ(Described(ListCleanupTargets("vnttgt", other)),
-            (std::vector<std::string>{
-                users + "\\" + kRecord,
-                users + "\\" + kExplorer + "FileExts [.vnttgt]",
-                users + "_Classes\\.vnttgt",
-                users + "_Classes [.vnttgt]",
-                users + "_Classes\\vnttgt_auto_file",
-                users + "_Classes [vnttgt_auto_file]",
-                users + "\\" + kExplorer + "RecentDocs\\.vnttgt",
-                users + "\\" + kExplorer + "RecentDocs [.vnttgt]",
-            }));
-}
-
 TEST_F(CleanupTargets, AValueNamedLikeATargetKeyIsATargetAndExistenceIsNoted) {
   AddString(HKEY_CURRENT_USER, "Software\\Classes", ".vnttgt", "a value, not the key");
   AddString(HKEY_CURRENT_USER, kRecord + "\\UserChoice", "Progid", "x");
