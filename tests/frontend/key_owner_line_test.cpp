@@ -10,9 +10,9 @@ namespace varneth {
 namespace {
 
 TEST(KeyOwnerLine, NamesWhoseKeysWhereItMatters) {
-  const std::string other =
-      std::string(texts::kDesktopUserKeysLead) + "CORP\\alice" + texts::kUserKeysTail;
-  const std::string own = std::string(texts::kOwnKeysLead) + "CORP\\alice" + texts::kUserKeysTail;
+  const std::string name = std::string("CORP\\alice") + texts::kUserKeysTail;
+  const std::string other = texts::kDesktopUserKeysLead + name;
+  const std::string own = texts::kOwnKeysLead + name;
   const std::string none = "(none)";
   // Per case: the dialogue's line, then the command line's. The usual case
   // says nothing, so its output is what it always was.

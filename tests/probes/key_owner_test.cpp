@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "cleanup/scratch_registry.h"
 #include "probes/account_sid.h"
 #include "probes/process_token.h"
 
@@ -33,7 +34,7 @@ TEST(DecideKeyOwner, TakesTheDesktopUsersKeysOnlyWhenTheirHiveIsLoaded) {
     bool hiveLoaded;
     KeyOwnerCase whose;
     std::string ownerSid;
-    std::string shownName;  // its end
+    std::string shownName;  // its end: DOMAIN\name, or a SID with no name
   } cases[] = {
       {DesktopSearch::kFound, own, false, KeyOwnerCase::kProcessUser, own, ""},
       {DesktopSearch::kFound, kOtherSid, true, KeyOwnerCase::kDesktopUser, kOtherSid, kOtherSid},
@@ -43,25 +44,14 @@ TEST(DecideKeyOwner, TakesTheDesktopUsersKeysOnlyWhenTheirHiveIsLoaded) {
   };
   SetDesktopUserFinder(NamedDesktopUser);
   for (const auto& each : cases) {
-    if (each.hiveLoaded) {
-      HKEY hive;
-      ASSERT_EQ(RegCreateKeyExA(HKEY_USERS, kOtherSid, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                &hive, nullptr),
-                ERROR_SUCCESS);
-      RegCloseKey(hive);
-    }
+    if (each.hiveLoaded) testing_support::AddKey(HKEY_USERS, kOtherSid);
     g_search = each.search;
     g_sid = each.sid;
     const KeyOwner owner = DecideKeyOwner();
-    RegDeleteKeyA(HKEY_USERS, kOtherSid);
-    const std::string shown = owner.accountName.Bytes();
+    testing_support::RemoveTree(HKEY_USERS, kOtherSid);
     EXPECT_EQ(owner.whose, each.whose) << each.sid;
-    EXPECT_EQ(IsProcessUser(owner), each.whose != KeyOwnerCase::kDesktopUser);
     EXPECT_EQ(std::string(owner.sidText.Bytes()), each.ownerSid) << each.sid;
-    EXPECT_TRUE(
-        shown.size() >= each.shownName.size() &&
-        shown.compare(shown.size() - each.shownName.size(), std::string::npos, each.shownName) == 0)
-        << shown;
+    EXPECT_TRUE(std::string(owner.accountName.Bytes()).ends_with(each.shownName));
   }
   SetDesktopUserFinder(nullptr);
 }
