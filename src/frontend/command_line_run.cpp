@@ -10,8 +10,8 @@
 #include "frontend/command_line.h"
 #include "frontend/console.h"
 #include "frontend/interruption.h"
+#include "frontend/key_owner_line.h"
 #include "frontend/outcome_texts.h"
-#include "probes/account_sid.h"
 #include "probes/os_gate.h"
 #include "probes/process_token.h"
 #include "runtime/program_end.h"
@@ -128,13 +128,15 @@ void RunCommandLine(int argc, const wchar_t* const* argv) {
   // From here on a console control event lets the extension at hand finish
   // and be reported; the later ones are not handled.
   WatchConsoleEvents(true);
-  const LoggedOnAccount account = ReadLoggedOnAccount();
+  const KeyOwner owner = DecideKeyOwner();
+  if (const std::optional<Text> ownerLine = KeyOwnerLine(owner, true)) WriteLine({*ownerLine});
+  if (owner.whose == KeyOwnerCase::kNoConsoleUser) EndProgram(kExitIncomplete);
   const std::wstring backupFolder = WidenText(line.backupFolder);
   int exitCode = kExitDone;
   for (const Text& extension : line.extensions) {
     if (WasInterrupted()) break;
     const CleanupOutcome outcome =
-        RunExtensionCleanup({extension, account.sidText, account.name, backupFolder, line.dryRun});
+        RunExtensionCleanup({extension, owner, backupFolder, line.dryRun});
     WriteReport(extension, outcome);
     if (outcome.result == CleanupResult::kPartlyRemoved ||
         outcome.result == CleanupResult::kBackupFailed) {

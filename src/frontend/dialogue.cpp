@@ -3,8 +3,8 @@
 #include "cleanup/extension_cleanup.h"
 #include "frontend/console.h"
 #include "frontend/interruption.h"
+#include "frontend/key_owner_line.h"
 #include "frontend/outcome_texts.h"
-#include "probes/account_sid.h"
 #include "probes/os_gate.h"
 #include "probes/process_token.h"
 #include "runtime/program_end.h"
@@ -90,7 +90,7 @@ std::optional<Text> ExtensionFromInput(TextRef input) {
   return RemoveDots(extension);
 }
 
-void RunDialogueTurn(TextRef sidText, TextRef accountName) {
+void RunDialogueTurn(const KeyOwner& owner) {
   ConsoleWriteText({texts::kBanner});
   ConsoleWriteText({texts::kPrompt});
   const TypedLine typed = ConsoleReadLine(true);
@@ -103,7 +103,7 @@ void RunDialogueTurn(TextRef sidText, TextRef accountName) {
 
   // An event that arrived since the line was read ends the program here.
   if (!BeginRun()) EndProgram(0);
-  const CleanupOutcome outcome = RunExtensionCleanup({extension, sidText, accountName, {}, false});
+  const CleanupOutcome outcome = RunExtensionCleanup({extension, owner, {}, false});
   WriteOutcome(extension, outcome);
   if (EndRunInterrupted()) {
     ConsoleWriteText({texts::kLineEnd, texts::kInterrupted, texts::kLineEnd});
@@ -124,8 +124,13 @@ void RunStartup() {
     ReadConsoleLine(false);
     EndProgram(0);
   }
-  const LoggedOnAccount account = ReadLoggedOnAccount();
-  for (;;) RunDialogueTurn(account.sidText, account.name);
+  const KeyOwner owner = DecideKeyOwner();
+  if (const std::optional<Text> line = KeyOwnerLine(owner, false)) {
+    ConsoleWriteText({*line, texts::kLineEnd});
+  }
+  // The system account with nobody at the console: there is nobody to clean for.
+  if (owner.whose == KeyOwnerCase::kNoConsoleUser) EndProgram(1);
+  for (;;) RunDialogueTurn(owner);
 }
 
 }  // namespace varneth
