@@ -1,5 +1,5 @@
-// Opening and deleting keys: always in the 64-bit registry view, and below a
-// place without ever following a registry link.
+// Opening and deleting keys: always in the 64-bit registry view
+// (kRegistryView), and below a place without ever following a registry link.
 #pragma once
 
 #include <windows.h>
@@ -7,13 +7,9 @@
 #include <string_view>
 
 #include "cleanup/registry/registry_key.h"
+#include "runtime/registry_view.h"
 
 namespace varneth {
-
-// The one registry view every call names: a 32-bit process on 64-bit Windows
-// is otherwise redirected to the Wow6432Node copies, which 64-bit Explorer
-// does not read. 32-bit Windows ignores the flag.
-inline constexpr REGSAM kRegistryView = KEY_WOW64_64KEY;
 
 // What an opening gives when it met a registry link on its way: the link is
 // neither followed nor opened.
