@@ -25,7 +25,8 @@ def host_runs_wow64() -> bool:
 
 
 def env64():
-    return wc.wine_env(VARNETH_WINEPREFIX=str(PREFIX), WINEARCH="win64",
+    # WINEPREFIX too: wineserver is run directly, not through wine-run.
+    return wc.wine_env(VARNETH_WINEPREFIX=str(PREFIX), WINEPREFIX=str(PREFIX), WINEARCH="win64",
                        WINEDLLOVERRIDES="mscoree,mshtml=")
 
 
