@@ -4,10 +4,12 @@
 // After windows.h, which it relies on.
 #include <shlobj.h>
 
+#include "cleanup/cleanup_targets.h"
 #include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_delete.h"
 #include "cleanup/registry/registry_walker.h"
 #include "probes/account_sid.h"
+#include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
@@ -60,7 +62,10 @@ void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef 
 }
 
 void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName,
-                    const DeletionCheck* check) {
+                    const DeletionCheck* check, const ClassUse* classes) {
+  const ClassUse judged =
+      classes != nullptr ? ClassUse{} : JudgeClassUse(ReadClassNames(sidText, extension), extension);
+  const ClassUse& classUse = classes != nullptr ? *classes : judged;
   RegistryRecordList classList;
   RegistryRecordList records;
 
@@ -69,7 +74,13 @@ void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName,
   const Text classListPath = ClassListPath(sidText, extension);
   Walk(kUsers, classListPath, classList);
   for (const RegistryKeyRecord& entry : classList) {
-    if (!IsClassListEntry(entry, classListPath)) continue;
+    // The name as the walk read it must be an own class as stored: an ANSI
+    // form that only resembles one (a character the code page cannot hold,
+    // read as "?" or as a similar letter) is not.
+    if (!IsClassListEntry(entry, classListPath) ||
+        !IsOwnClass(classUse, WidenText(entry.value.name))) {
+      continue;
+    }
     DeleteTree(kLocalMachine, MachineClassPath(entry.value.name), records, check);
   }
 

@@ -94,11 +94,13 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension) {
   return names;
 }
 
-std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText) {
+std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText,
+                                              const ClassUse* classes) {
+  const ClassUse judged =
+      classes != nullptr ? ClassUse{} : JudgeClassUse(ReadClassNames(sidText, extension), extension);
   std::vector<CleanupTarget> candidates;
-  for (std::wstring& className : ReadClassNames(sidText, extension)) {
-    AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE,
-                      WidenText(MachineClassPath("")) + std::move(className));
+  for (const std::wstring& className : (classes != nullptr ? *classes : judged).own) {
+    AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE, WidenText(MachineClassPath("")) + className);
   }
   const bool ownHive =
       TextLength(sidText) > 0 && SameName(WidenText(sidText), WidenText(GetProcessUserSidText()));

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cleanup/class_use.h"
 #include "cleanup/registry/registry_key.h"
 #include "runtime/text.h"
 
@@ -45,8 +46,11 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension);
 // `existed` tells whether each one exists now.
 std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText);
 
-// The same targets, with `existed` not yet looked at.
-std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText);
+// The same targets, with `existed` not yet looked at. Of the classes only the
+// extension's own are targets: those `classes` judged so, or when it is null
+// those a judgement of the user's list made here finds.
+std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText,
+                                              const ClassUse* classes = nullptr);
 
 // Notes whether each value target exists; each key that holds value targets
 // is opened once for all of them (the values named like the class keys all

@@ -89,7 +89,11 @@ StayReasons WhyItStayed(const TargetFate& fate, const CleanupRequest& request,
 
 CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   CleanupOutcome outcome;
-  std::vector<CleanupTarget> targets = FindCleanupTargets(request.extension, request.sidText);
+  const ClassUse classes =
+      JudgeClassUse(ReadClassNames(request.sidText, request.extension), request.extension);
+  outcome.keptClasses = classes.kept;
+  std::vector<CleanupTarget> targets =
+      FindCleanupTargets(request.extension, request.sidText, &classes);
   NoteExistingValues(targets);
 
   // Each existing target is exported as it is found: the export also counts
@@ -126,8 +130,9 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
 
   BackupGuard guard;
   guard.snapshot = &snapshot;
+  guard.classes = &classes;
   const DeletionCheck check = GuardDeletions(guard);
-  CleanExtension(request.extension, request.sidText, request.accountName, &check);
+  CleanExtension(request.extension, request.sidText, request.accountName, &check, &classes);
 
   for (TargetFate& fate : outcome.targets) {
     fate.stayed = TargetExists(fate.target);

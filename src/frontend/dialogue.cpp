@@ -26,6 +26,13 @@ Text RemoveDots(TextRef text) {
 // (or nothing was there) only the confirmation is written, as it always was.
 void WriteOutcome(TextRef extension, const CleanupOutcome& outcome) {
   const char* verdict = nullptr;
+  if (outcome.result != CleanupResult::kBackupFailed && !outcome.keptClasses.empty()) {
+    ConsoleWriteText({texts::kLineEnd, texts::kKeptClassesHeading, texts::kLineEnd});
+    for (const KeptClass& kept : outcome.keptClasses) {
+      ConsoleWriteText({ConcatTexts({KeptClassDisplayName(kept), texts::kLineEnd,
+                                     KeptClassReasonLine(kept), texts::kLineEnd})});
+    }
+  }
   if (outcome.result == CleanupResult::kBackupFailed) {
     ConsoleWriteText({ConcatTexts({texts::kLineEnd, BackupFailureLine(outcome), texts::kLineEnd})});
     verdict = texts::kAssociationNotRemoved;
