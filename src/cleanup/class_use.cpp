@@ -20,27 +20,25 @@ constexpr wchar_t kRegisteredApplications[] = L"Software\\RegisteredApplications
 // Keys of the class store itself (COM registration, MIME types, ...) and the
 // classes through which the shell extends every file, folder or drive
 // (HKEY_CLASSES_ROOT as the platform documents it).
+// clang-format off
 constexpr const wchar_t* kSystemClasses[] = {
-    L"*",          L"AllFilesystemObjects", L"AppID",        L"Applications",
-    L"AudioCD",    L"CLSID",                L"Component Categories",
-    L"DesktopBackground",                   L"Directory",    L"DirectShow",
-    L"Drive",      L"DVD",                  L"FileType",     L"Folder",
-    L"Installer",  L"Interface",            L"LibraryFolder", L"Local Settings",
-    L"Media Type", L"MediaFoundation",      L"MIME",         L"NetServer",
-    L"NetShare",   L"Network",              L"Printers",     L"PROTOCOLS",
-    L"Record",     L"SystemFileAssociations", L"TypeLib",    L"Unknown",
-    L"Wow6432Node",
+    L"*", L"AllFilesystemObjects", L"AppID", L"Applications", L"AudioCD", L"CLSID",
+    L"Component Categories", L"DesktopBackground", L"Directory", L"DirectShow", L"Drive", L"DVD",
+    L"FileType", L"Folder", L"Installer", L"Interface", L"LibraryFolder", L"Local Settings",
+    L"Media Type", L"MediaFoundation", L"MIME", L"NetServer", L"NetShare", L"Network", L"Printers",
+    L"PROTOCOLS", L"Record", L"SystemFileAssociations", L"TypeLib", L"Unknown", L"Wow6432Node",
 };
+// clang-format on
 
 // The classes of what starts programs when opened: programs, command
 // scripts, script host files, installer packages, shortcuts, registry files.
+// clang-format off
 constexpr const wchar_t* kProgramClasses[] = {
-    L"batfile",  L"cmdfile",  L"comfile",     L"cplfile",     L"exefile",
-    L"htafile",  L"inffile",  L"JSEFile",     L"JSFile",      L"lnkfile",
-    L"mscfile",  L"Msi.Package", L"Msi.Patch", L"piffile",    L"regfile",
-    L"scrfile",  L"VBEFile",  L"VBSFile",     L"WSFFile",     L"WSHFile",
-    L"Microsoft.PowerShellScript.1",
+    L"batfile", L"cmdfile", L"comfile", L"cplfile", L"exefile", L"htafile", L"inffile", L"JSEFile",
+    L"JSFile", L"lnkfile", L"mscfile", L"Msi.Package", L"Msi.Patch", L"piffile", L"regfile",
+    L"scrfile", L"VBEFile", L"VBSFile", L"WSFFile", L"WSHFile", L"Microsoft.PowerShellScript.1",
 };
+// clang-format on
 
 bool IsListed(std::wstring_view name, const auto& list) {
   for (const wchar_t* entry : list) {
@@ -129,22 +127,23 @@ void ForEachSubkey(HKEY root, const wchar_t* path, Wanted wanted, Each each) {
   }
 }
 
-// The ".X" keys below `path`, but the extension's own: what each names by
-// its default value (class keys only), its OpenWithProgids and its
-// UserChoice.
+// The ".X" keys below `path`, but the extension's own: what each names in
+// its OpenWithProgids, and by its default value (a class key) or its
+// UserChoice (the user's Explorer record).
 void NoteExtensionKeys(HKEY root, const wchar_t* path, const std::wstring& ownExtension,
-                       bool readsDefault, UsersByClass& users) {
+                       bool isClassStore, UsersByClass& users) {
   const auto isOtherExtension = [&](std::wstring_view name) {
     return !name.empty() && name[0] == L'.' && !SameName(name, ownExtension);
   };
   ForEachSubkey(root, path, isOtherExtension, [&](const std::wstring& extension, HKEY key) {
     std::wstring className;
-    if (readsDefault && ReadName(key, nullptr, className)) NoteUser(users, className, extension);
+    if (isClassStore && ReadName(key, nullptr, className)) NoteUser(users, className, extension);
     ForEachValue(key, L"OpenWithProgids", [&](std::wstring_view name, const std::wstring&) {
       NoteUser(users, name, extension);
     });
     RegistryKey choice;
-    if (RegOpenKeyExW(key, L"UserChoice", 0, KEY_QUERY_VALUE, choice.Put()) == ERROR_SUCCESS &&
+    if (!isClassStore &&
+        RegOpenKeyExW(key, L"UserChoice", 0, KEY_QUERY_VALUE, choice.Put()) == ERROR_SUCCESS &&
         ReadName(choice.Get(), L"ProgId", className)) {
       NoteUser(users, className, extension);
     }
@@ -193,12 +192,13 @@ struct ClassKeyState {
 ClassKeyState LookAtClassKey(const std::wstring& name) {
   RegistryKey key;
   const std::wstring path = std::wstring(kMachineClasses) + L"\\" + name;
-  const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, key.Put());
+  const LONG opened =
+      RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, key.Put());
   ClassKeyState state;
   state.exists = opened == ERROR_SUCCESS || opened == ERROR_ACCESS_DENIED;
-  state.urlProtocol = opened == ERROR_SUCCESS &&
-                      RegQueryValueExW(key.Get(), L"URL Protocol", nullptr, nullptr, nullptr,
-                                       nullptr) == ERROR_SUCCESS;
+  state.urlProtocol =
+      opened == ERROR_SUCCESS && RegQueryValueExW(key.Get(), L"URL Protocol", nullptr, nullptr,
+                                                  nullptr, nullptr) == ERROR_SUCCESS;
   return state;
 }
 

@@ -63,8 +63,7 @@ void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef 
 
 void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName,
                     const DeletionCheck* check, const ClassUse* classes) {
-  const ClassUse judged =
-      classes != nullptr ? ClassUse{} : JudgeClassUse(ReadClassNames(sidText, extension), extension);
+  const ClassUse judged = classes != nullptr ? ClassUse{} : JudgeListedClasses(sidText, extension);
   const ClassUse& classUse = classes != nullptr ? *classes : judged;
   RegistryRecordList classList;
   RegistryRecordList records;

@@ -94,10 +94,13 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension) {
   return names;
 }
 
+ClassUse JudgeListedClasses(TextRef sidText, TextRef extension) {
+  return JudgeClassUse(ReadClassNames(sidText, extension), extension);
+}
+
 std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText,
                                               const ClassUse* classes) {
-  const ClassUse judged =
-      classes != nullptr ? ClassUse{} : JudgeClassUse(ReadClassNames(sidText, extension), extension);
+  const ClassUse judged = classes != nullptr ? ClassUse{} : JudgeListedClasses(sidText, extension);
   std::vector<CleanupTarget> candidates;
   for (const std::wstring& className : (classes != nullptr ? *classes : judged).own) {
     AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE, WidenText(MachineClassPath("")) + className);

@@ -34,6 +34,9 @@ struct CleanupTarget {
 // that would reach the whole class store or nothing is passed over.
 std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension);
 
+// Those class names judged: which are the extension's own, which are kept.
+ClassUse JudgeListedClasses(TextRef sidText, TextRef extension);
+
 // The keys the plan deletes for the extension: the machine-wide classes its
 // OpenWithProgids names, the Explorer record under HKEY_USERS\<SID text>
 // (under HKEY_CURRENT_USER when that SID is the process's own user: one key,

@@ -89,8 +89,7 @@ StayReasons WhyItStayed(const TargetFate& fate, const CleanupRequest& request,
 
 CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   CleanupOutcome outcome;
-  const ClassUse classes =
-      JudgeClassUse(ReadClassNames(request.sidText, request.extension), request.extension);
+  const ClassUse classes = JudgeListedClasses(request.sidText, request.extension);
   outcome.keptClasses = classes.kept;
   std::vector<CleanupTarget> targets =
       FindCleanupTargets(request.extension, request.sidText, &classes);

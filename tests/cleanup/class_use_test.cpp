@@ -19,17 +19,28 @@ TEST(KeepReasonOfName, KnowsExtensionKeysSystemClassesAndProgramClassesInAnyCase
     const wchar_t* name;
     std::optional<KeepReason> reason;
   } cases[] = {
-      {L".exe", KeepReason::kExtensionKey},       {L".", KeepReason::kExtensionKey},
-      {L"CLSID", KeepReason::kSystemClass},       {L"clsid", KeepReason::kSystemClass},
-      {L"*", KeepReason::kSystemClass},           {L"AllFileSystemObjects", KeepReason::kSystemClass},
-      {L"Interface", KeepReason::kSystemClass},   {L"SYSTEMFILEASSOCIATIONS", KeepReason::kSystemClass},
-      {L"EXEFILE", KeepReason::kProgramClass},    {L"batfile", KeepReason::kProgramClass},
-      {L"cmdfile", KeepReason::kProgramClass},    {L"lnkfile", KeepReason::kProgramClass},
-      {L"txtfile", std::nullopt},                 {L"CLSIDs", std::nullopt},
-      {L"exefile.1", std::nullopt},               {L"my.exe", std::nullopt},
-      {L"Folder2", std::nullopt},                 {L"", std::nullopt},
+      {L".exe", KeepReason::kExtensionKey},
+      {L".", KeepReason::kExtensionKey},
+      {L"CLSID", KeepReason::kSystemClass},
+      {L"clsid", KeepReason::kSystemClass},
+      {L"*", KeepReason::kSystemClass},
+      {L"AllFileSystemObjects", KeepReason::kSystemClass},
+      {L"Interface", KeepReason::kSystemClass},
+      {L"SYSTEMFILEASSOCIATIONS", KeepReason::kSystemClass},
+      {L"EXEFILE", KeepReason::kProgramClass},
+      {L"batfile", KeepReason::kProgramClass},
+      {L"cmdfile", KeepReason::kProgramClass},
+      {L"lnkfile", KeepReason::kProgramClass},
+      {L"txtfile", std::nullopt},
+      {L"CLSIDs", std::nullopt},
+      {L"exefile.1", std::nullopt},
+      {L"my.exe", std::nullopt},
+      {L"Folder2", std::nullopt},
+      {L"", std::nullopt},
   };
-  for (const auto& c : cases) EXPECT_EQ(KeepReasonOfName(c.name), c.reason) << NarrowText(c.name).Bytes();
+  for (const auto& c : cases) {
+    EXPECT_EQ(KeepReasonOfName(c.name), c.reason) << NarrowText(c.name).Bytes();
+  }
 }
 
 // The class store as Windows holds it, in small: classes that other

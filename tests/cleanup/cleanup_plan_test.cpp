@@ -128,6 +128,33 @@ TEST_F(CleanupPlanCalls, FollowTheFixedOrder) {
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRecord));
 }
 
+// Without a judgement of its caller's, the plan judges the list itself: a
+// class another extension uses, and the class store's own keys, are not even
+// walked.
+TEST_F(CleanupPlanCalls, WalkOnlyTheExtensionsOwnClasses) {
+  const std::string shared = "SOFTWARE\\Classes\\VarnethPlanShared";
+  const std::string other = "SOFTWARE\\Classes\\.vntplanother";
+  const std::string list = kRecord + "\\OpenWithProgids";
+  for (const char* name : {"VarnethPlanClass", "CLSID", "VarnethPlanShared"}) {
+    AddString(HKEY_CURRENT_USER, list, name, "");
+  }
+  AddKey(HKEY_LOCAL_MACHINE, kClass);
+  AddKey(HKEY_LOCAL_MACHINE, shared + "\\shell");
+  AddString(HKEY_LOCAL_MACHINE, other, nullptr, "VarnethPlanShared");
+
+  std::vector<std::string> machineWalks;
+  for (const std::string& call : PlanCalls(sid_.c_str(), account_.c_str())) {
+    if (call.rfind("walk 3 ", 0) == 0) machineWalks.push_back(call);
+  }
+  const bool sharedStayed = KeyExists(HKEY_LOCAL_MACHINE, shared + "\\shell");
+  RemoveTree(HKEY_LOCAL_MACHINE, shared);
+  RemoveTree(HKEY_LOCAL_MACHINE, other);
+  EXPECT_EQ(machineWalks, std::vector<std::string>{"walk 3 " + kClass});
+  EXPECT_TRUE(sharedStayed);
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClass));
+}
+
 // What the registry holds when each walk begins: the classes go before the
 // list that names them, the list's values before the record, the record
 // before the user's class keys.
