@@ -75,12 +75,15 @@ bool ReadName(HKEY key, const wchar_t* valueName, std::wstring& text) {
   return !text.empty();
 }
 
-// Calls `each(name, data)` for every value of the key below `parent`; a
-// value's data is read as a name (empty when it is none).
+// Calls `each(name, data)` for every value of the key below `parent`, seen
+// in the registry view `view`; a value's data is read as a name (empty when
+// it is none).
 template <typename Each>
-void ForEachValue(HKEY parent, const std::wstring& path, Each each) {
+void ForEachValue(HKEY parent, REGSAM view, const std::wstring& path, Each each) {
   RegistryKey key;
-  if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE | view, key.Put()) != ERROR_SUCCESS) {
+    return;
+  }
   std::vector<wchar_t> name(16384);  // the registry's longest value name, and its end
   wchar_t data[260];
   for (DWORD index = 0;; ++index) {
@@ -138,7 +141,7 @@ void NoteExtensionKeys(HKEY root, const wchar_t* path, const std::wstring& ownEx
   ForEachSubkey(root, path, isOtherExtension, [&](const std::wstring& extension, HKEY key) {
     std::wstring className;
     if (isClassStore && ReadName(key, nullptr, className)) NoteUser(users, className, extension);
-    ForEachValue(key, L"OpenWithProgids", [&](std::wstring_view name, const std::wstring&) {
+    ForEachValue(key, 0, L"OpenWithProgids", [&](std::wstring_view name, const std::wstring&) {
       NoteUser(users, name, extension);
     });
     RegistryKey choice;
@@ -164,22 +167,25 @@ void NoteProtocolChoices(UsersByClass& users) {
 }
 
 // The associations registered applications declare: each value of
-// RegisteredApplications names a Capabilities key (below the same root) whose
-// FileAssociations and URLAssociations map extensions and protocols to
-// classes.
-void NoteRegisteredApplications(HKEY root, const std::wstring& ownExtension, UsersByClass& users) {
-  ForEachValue(root, kRegisteredApplications, [&](std::wstring_view, const std::wstring& path) {
-    if (path.empty()) return;
-    ForEachValue(root, path + L"\\FileAssociations",
-                 [&](std::wstring_view extension, const std::wstring& className) {
-                   if (!SameName(extension, ownExtension))
-                     NoteUser(users, className, std::wstring(extension));
-                 });
-    ForEachValue(root, path + L"\\URLAssociations",
-                 [&](std::wstring_view protocol, const std::wstring& className) {
-                   NoteUser(users, className, std::wstring(protocol));
-                 });
-  });
+// RegisteredApplications names a Capabilities key (below the same root, in
+// the same view) whose FileAssociations and URLAssociations map extensions
+// and protocols to classes.
+void NoteRegisteredApplications(HKEY root, REGSAM view, const std::wstring& ownExtension,
+                                UsersByClass& users) {
+  ForEachValue(root, view, kRegisteredApplications,
+               [&](std::wstring_view, const std::wstring& path) {
+                 if (path.empty()) return;
+                 ForEachValue(root, view, path + L"\\FileAssociations",
+                              [&](std::wstring_view extension, const std::wstring& className) {
+                                if (!SameName(extension, ownExtension)) {
+                                  NoteUser(users, className, std::wstring(extension));
+                                }
+                              });
+                 ForEachValue(root, view, path + L"\\URLAssociations",
+                              [&](std::wstring_view protocol, const std::wstring& className) {
+                                NoteUser(users, className, std::wstring(protocol));
+                              });
+               });
 }
 
 // One machine class as it is now: whether its key is there (one that may
@@ -236,8 +242,11 @@ ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, TextRef exte
     NoteExtensionKeys(HKEY_CURRENT_USER, kUserClasses, ownExtension, true, users);
     NoteExtensionKeys(HKEY_CURRENT_USER, kFileExts, ownExtension, false, users);
     NoteProtocolChoices(users);
-    NoteRegisteredApplications(HKEY_LOCAL_MACHINE, ownExtension, users);
-    NoteRegisteredApplications(HKEY_CURRENT_USER, ownExtension, users);
+    // A 32-bit process sees HKLM\SOFTWARE redirected on 64-bit Windows (the
+    // class store itself is shared); applications of both kinds register.
+    NoteRegisteredApplications(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, ownExtension, users);
+    NoteRegisteredApplications(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, ownExtension, users);
+    NoteRegisteredApplications(HKEY_CURRENT_USER, 0, ownExtension, users);
   }
 
   ClassUse use;
