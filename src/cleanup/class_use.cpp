@@ -11,7 +11,6 @@ namespace varneth {
 namespace {
 
 constexpr wchar_t kMachineClasses[] = L"SOFTWARE\\Classes";
-constexpr wchar_t kUserClasses[] = L"Software\\Classes";
 constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 constexpr wchar_t kUrlChoices[] =
     L"Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations";
@@ -114,9 +113,9 @@ void ForEachValue(HKEY parent, REGSAM view, const std::wstring& path, Each each)
 // Calls `each(name, key)` for every subkey of `path` below `root` that
 // `wanted(name)` asks for and that opens.
 template <typename Wanted, typename Each>
-void ForEachSubkey(HKEY root, const wchar_t* path, Wanted wanted, Each each) {
+void ForEachSubkey(HKEY root, const std::wstring& path, Wanted wanted, Each each) {
   RegistryKey parent;
-  if (RegOpenKeyExW(root, path, 0, KEY_ENUMERATE_SUB_KEYS, parent.Put()) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, parent.Put()) != ERROR_SUCCESS) return;
   wchar_t name[256];  // a key name has at most 255 characters
   for (DWORD index = 0;; ++index) {
     DWORD length = 256;
@@ -133,7 +132,7 @@ void ForEachSubkey(HKEY root, const wchar_t* path, Wanted wanted, Each each) {
 // The ".X" keys below `path`, but the extension's own: what each names in
 // its OpenWithProgids, and by its default value (a class key) or its
 // UserChoice (the user's Explorer record).
-void NoteExtensionKeys(HKEY root, const wchar_t* path, const std::wstring& ownExtension,
+void NoteExtensionKeys(HKEY root, const std::wstring& path, const std::wstring& ownExtension,
                        bool isClassStore, UsersByClass& users) {
   const auto isOtherExtension = [&](std::wstring_view name) {
     return !name.empty() && name[0] == L'.' && !SameName(name, ownExtension);
@@ -154,9 +153,9 @@ void NoteExtensionKeys(HKEY root, const wchar_t* path, const std::wstring& ownEx
 }
 
 // The user's choice of class for each URL protocol.
-void NoteProtocolChoices(UsersByClass& users) {
+void NoteProtocolChoices(const UserRoots& user, UsersByClass& users) {
   const auto any = [](std::wstring_view) { return true; };
-  ForEachSubkey(HKEY_CURRENT_USER, kUrlChoices, any, [&](const std::wstring& protocol, HKEY key) {
+  ForEachSubkey(user.root, user.hive + kUrlChoices, any, [&](const std::wstring& protocol, HKEY key) {
     RegistryKey choice;
     std::wstring className;
     if (RegOpenKeyExW(key, L"UserChoice", 0, KEY_QUERY_VALUE, choice.Put()) == ERROR_SUCCESS &&
@@ -170,18 +169,18 @@ void NoteProtocolChoices(UsersByClass& users) {
 // RegisteredApplications names a Capabilities key (below the same root, in
 // the same view) whose FileAssociations and URLAssociations map extensions
 // and protocols to classes.
-void NoteRegisteredApplications(HKEY root, REGSAM view, const std::wstring& ownExtension,
-                                UsersByClass& users) {
-  ForEachValue(root, view, kRegisteredApplications,
+void NoteRegisteredApplications(HKEY root, REGSAM view, const std::wstring& hive,
+                                const std::wstring& ownExtension, UsersByClass& users) {
+  ForEachValue(root, view, hive + kRegisteredApplications,
                [&](std::wstring_view, const std::wstring& path) {
                  if (path.empty()) return;
-                 ForEachValue(root, view, path + L"\\FileAssociations",
+                 ForEachValue(root, view, hive + path + L"\\FileAssociations",
                               [&](std::wstring_view extension, const std::wstring& className) {
                                 if (!SameName(extension, ownExtension)) {
                                   NoteUser(users, className, std::wstring(extension));
                                 }
                               });
-                 ForEachValue(root, view, path + L"\\URLAssociations",
+                 ForEachValue(root, view, hive + path + L"\\URLAssociations",
                               [&](std::wstring_view protocol, const std::wstring& className) {
                                 NoteUser(users, className, std::wstring(protocol));
                               });
@@ -223,7 +222,18 @@ std::optional<KeepReason> KeepReasonOfName(std::wstring_view name) {
   return std::nullopt;
 }
 
-ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, TextRef extension) {
+UserRoots UserRootsOf(const KeyOwner& owner) {
+  UserRoots user;
+  if (IsProcessUser(owner)) return user;
+  const std::wstring sid = WidenText(owner.sidText);
+  user.root = HKEY_USERS;
+  user.hive = sid + L"\\";
+  user.classes = sid + L"_Classes";
+  return user;
+}
+
+ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, TextRef extension,
+                       const UserRoots& user) {
   const std::wstring ownExtension = L"." + WidenText(extension);
   std::vector<Verdict> verdicts;
   std::unordered_set<std::wstring> seen;
@@ -239,14 +249,14 @@ ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, TextRef exte
   }
   if (!users.empty()) {
     NoteExtensionKeys(HKEY_LOCAL_MACHINE, kMachineClasses, ownExtension, true, users);
-    NoteExtensionKeys(HKEY_CURRENT_USER, kUserClasses, ownExtension, true, users);
-    NoteExtensionKeys(HKEY_CURRENT_USER, kFileExts, ownExtension, false, users);
-    NoteProtocolChoices(users);
+    NoteExtensionKeys(user.root, user.classes, ownExtension, true, users);
+    NoteExtensionKeys(user.root, user.hive + kFileExts, ownExtension, false, users);
+    NoteProtocolChoices(user, users);
     // A 32-bit process sees HKLM\SOFTWARE redirected on 64-bit Windows (the
     // class store itself is shared); applications of both kinds register.
-    NoteRegisteredApplications(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, ownExtension, users);
-    NoteRegisteredApplications(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, ownExtension, users);
-    NoteRegisteredApplications(HKEY_CURRENT_USER, 0, ownExtension, users);
+    NoteRegisteredApplications(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, L"", ownExtension, users);
+    NoteRegisteredApplications(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, L"", ownExtension, users);
+    NoteRegisteredApplications(user.root, 0, user.hive, ownExtension, users);
   }
 
   ClassUse use;

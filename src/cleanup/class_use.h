@@ -4,12 +4,15 @@
 // when nothing else of the machine uses it.
 #pragma once
 
+#include <windows.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
 
+#include "probes/key_owner.h"
 #include "runtime/text.h"
 
 namespace varneth {
@@ -45,15 +48,25 @@ struct ClassUse {
 // can tell.
 std::optional<KeepReason> KeepReasonOfName(std::wstring_view name);
 
+// Where the user's own keys are: HKEY_CURRENT_USER, or below HKEY_USERS
+// their hive "<SID>\" and their classes hive "<SID>_Classes".
+struct UserRoots {
+  HKEY root = HKEY_CURRENT_USER;
+  std::wstring hive;                             // in front of "Software\..."
+  std::wstring classes = L"Software\\Classes";  // their Software\Classes
+};
+UserRoots UserRootsOf(const KeyOwner& owner);
+
 // Judges the user's class names for the extension (no dot; dots already
 // removed). A name not judged by itself is looked up in one pass over every
 // place that can name a class, whatever the length of the list: the ".X"
-// keys of HKLM\SOFTWARE\Classes and HKCU\Software\Classes (default value and
+// keys of HKLM\SOFTWARE\Classes and the user's classes (default value and
 // OpenWithProgids), the user's FileExts\.X (OpenWithProgids, UserChoice), the
 // user's choices for URL protocols, and the file and URL associations that
 // registered applications declare. The extension's own keys count for
 // nothing. A list without such names costs no pass.
-ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, TextRef extension);
+ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, TextRef extension,
+                       const UserRoots& user = {});
 
 // True when the name (as the user's list holds it, or its ANSI form widened)
 // is one of the extension's own classes; false for a kept one and for a name

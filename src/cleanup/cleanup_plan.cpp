@@ -8,7 +8,7 @@
 #include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_delete.h"
 #include "cleanup/registry/registry_walker.h"
-#include "probes/account_sid.h"
+#include "probes/process_token.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
@@ -61,9 +61,10 @@ void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef 
   Delete(root, startPath, check);
 }
 
-void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName,
-                    const DeletionCheck* check, const ClassUse* classes) {
-  const ClassUse judged = classes != nullptr ? ClassUse{} : JudgeListedClasses(sidText, extension);
+void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionCheck* check,
+                    const ClassUse* classes) {
+  const TextRef sidText = owner.sidText;
+  const ClassUse judged = classes != nullptr ? ClassUse{} : JudgeListedClasses(extension, owner);
   const ClassUse& classUse = classes != nullptr ? *classes : judged;
   RegistryRecordList classList;
   RegistryRecordList records;
@@ -84,20 +85,23 @@ void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName,
   }
 
   // Then the list's values, and the user's Explorer record by a SID text
-  // obtained anew.
+  // obtained anew: the process's own from its token, another user's as
+  // decided at start-up.
   Walk(kUsers, ClassListPath(sidText, extension), records);
   for (const RegistryKeyRecord& record : records) {
     Delete(kUsers, ItemPath(record.keyPath, record.value.name), check);
   }
-  if (g_observer != nullptr) g_observer("sid", 0, accountName.Bytes());
-  const Text freshSidText = GetAccountSidText(accountName);
+  if (g_observer != nullptr) g_observer("sid", 0, sidText.Bytes());
+  const Text freshSidText = IsProcessUser(owner) ? GetProcessUserSidText() : CopyText(sidText);
   Delete(kUsers, UserExplorerPath(freshSidText, extension), check);
 
   // The user's own keys, and the RecentDocs entry, which is not walked.
-  DeleteTree(kCurrentUser, ExplorerRecordPath(extension), records, check);
-  DeleteTree(kCurrentUser, UserExtensionClassPath(extension), records, check);
-  DeleteTree(kCurrentUser, AutoClassPath(extension), records, check);
-  Delete(kCurrentUser, RecentDocsPath(extension), check);
+  const UserKeyPaths user = FindUserKeyPaths(owner, extension);
+  const PlanRoot userRoot = user.currentUser ? kCurrentUser : kUsers;
+  DeleteTree(userRoot, user.explorerRecord, records, check);
+  DeleteTree(userRoot, user.extensionClass, records, check);
+  DeleteTree(userRoot, user.autoClass, records, check);
+  Delete(userRoot, user.recentDocs, check);
 
   // Sent every time, also when nothing was found.
   if (g_observer != nullptr) g_observer("notify", 0, "");

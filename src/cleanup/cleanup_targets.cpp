@@ -94,13 +94,14 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension) {
   return names;
 }
 
-ClassUse JudgeListedClasses(TextRef sidText, TextRef extension) {
-  return JudgeClassUse(ReadClassNames(sidText, extension), extension);
+ClassUse JudgeListedClasses(TextRef extension, const KeyOwner& owner) {
+  return JudgeClassUse(ReadClassNames(owner.sidText, extension), extension, UserRootsOf(owner));
 }
 
-std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText,
+std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, const KeyOwner& owner,
                                               const ClassUse* classes) {
-  const ClassUse judged = classes != nullptr ? ClassUse{} : JudgeListedClasses(sidText, extension);
+  const TextRef sidText = owner.sidText;
+  const ClassUse judged = classes != nullptr ? ClassUse{} : JudgeListedClasses(extension, owner);
   std::vector<CleanupTarget> candidates;
   for (const std::wstring& className : (classes != nullptr ? *classes : judged).own) {
     AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE, WidenText(MachineClassPath("")) + className);
@@ -110,10 +111,12 @@ std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText
   if (!ownHive) {
     AddKeyAndItsValue(candidates, HKEY_USERS, WidenText(UserExplorerPath(sidText, extension)));
   }
-  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(ExplorerRecordPath(extension)));
-  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(UserExtensionClassPath(extension)));
-  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(AutoClassPath(extension)));
-  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(RecentDocsPath(extension)));
+  const UserKeyPaths user = FindUserKeyPaths(owner, extension);
+  const HKEY userRoot = user.currentUser ? HKEY_CURRENT_USER : HKEY_USERS;
+  AddKeyAndItsValue(candidates, userRoot, WidenText(user.explorerRecord));
+  AddKeyAndItsValue(candidates, userRoot, WidenText(user.extensionClass));
+  AddKeyAndItsValue(candidates, userRoot, WidenText(user.autoClass));
+  AddKeyAndItsValue(candidates, userRoot, WidenText(user.recentDocs));
   return WithoutCoveredPlaces(std::move(candidates));
 }
 
@@ -152,8 +155,8 @@ void NoteExistingValues(std::vector<CleanupTarget>& targets) {
   }
 }
 
-std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText) {
-  std::vector<CleanupTarget> targets = FindCleanupTargets(extension, sidText);
+std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, const KeyOwner& owner) {
+  std::vector<CleanupTarget> targets = FindCleanupTargets(extension, owner);
   NoteExistingValues(targets);
   for (CleanupTarget& target : targets) {
     if (target.kind == TargetKind::kKey) target.existed = TargetExists(target);

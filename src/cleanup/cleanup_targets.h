@@ -12,6 +12,7 @@
 
 #include "cleanup/class_use.h"
 #include "cleanup/registry/registry_key.h"
+#include "probes/key_owner.h"
 #include "runtime/text.h"
 
 namespace varneth {
@@ -34,25 +35,27 @@ struct CleanupTarget {
 // that would reach the whole class store or nothing is passed over.
 std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension);
 
-// Those class names judged: which are the extension's own, which are kept.
-ClassUse JudgeListedClasses(TextRef sidText, TextRef extension);
+// Those class names judged, with the owner's own keys as the user's: which
+// are the extension's own, which are kept.
+ClassUse JudgeListedClasses(TextRef extension, const KeyOwner& owner);
 
 // The keys the plan deletes for the extension: the machine-wide classes its
 // OpenWithProgids names, the Explorer record under HKEY_USERS\<SID text>
 // (under HKEY_CURRENT_USER when that SID is the process's own user: one key,
 // listed once), and the user's Explorer record, .E and E_auto_file class keys
-// and RecentDocs entry. Each is deleted by a path without a trailing
-// backslash, which the deletion first reads as a value of the parent named
-// like the key: such a value is listed too. Places inside another target are
+// and RecentDocs entry (in their hives below HKEY_USERS when the keys are
+// another user's). Each is deleted by a path without a trailing backslash,
+// which the deletion first reads as a value of the parent named like the
+// key: such a value is listed too. Places inside another target are
 // left out, being part of it; finding them takes one look-up per level of
 // each path, never a comparison of every target with every other.
 // `existed` tells whether each one exists now.
-std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText);
+std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, const KeyOwner& owner);
 
 // The same targets, with `existed` not yet looked at. Of the classes only the
 // extension's own are targets: those `classes` judged so, or when it is null
 // those a judgement of the user's list made here finds.
-std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText,
+std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, const KeyOwner& owner,
                                               const ClassUse* classes = nullptr);
 
 // Notes whether each value target exists; each key that holds value targets

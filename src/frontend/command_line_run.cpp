@@ -9,8 +9,8 @@
 #include "cleanup/extension_cleanup.h"
 #include "frontend/command_line.h"
 #include "frontend/console.h"
+#include "frontend/key_owner_line.h"
 #include "frontend/outcome_texts.h"
-#include "probes/account_sid.h"
 #include "probes/os_gate.h"
 #include "probes/process_token.h"
 #include "runtime/program_end.h"
@@ -122,12 +122,14 @@ void RunCommandLine(int argc, const wchar_t* const* argv) {
     EndProgram(kExitUsage);
   }
 
-  const LoggedOnAccount account = ReadLoggedOnAccount();
+  const KeyOwner owner = DecideKeyOwner();
+  if (const std::optional<Text> ownerLine = KeyOwnerLine(owner, true)) WriteLine({*ownerLine});
+  if (owner.whose == KeyOwnerCase::kNoConsoleUser) EndProgram(kExitIncomplete);
   const std::wstring backupFolder = WidenText(line.backupFolder);
   int exitCode = kExitDone;
   for (const Text& extension : line.extensions) {
     const CleanupOutcome outcome =
-        RunExtensionCleanup({extension, account.sidText, account.name, backupFolder, line.dryRun});
+        RunExtensionCleanup({extension, owner, backupFolder, line.dryRun});
     WriteReport(extension, outcome);
     if (outcome.result == CleanupResult::kPartlyRemoved ||
         outcome.result == CleanupResult::kBackupFailed) {

@@ -2,8 +2,8 @@
 
 #include "cleanup/extension_cleanup.h"
 #include "frontend/console.h"
+#include "frontend/key_owner_line.h"
 #include "frontend/outcome_texts.h"
-#include "probes/account_sid.h"
 #include "probes/os_gate.h"
 #include "probes/process_token.h"
 #include "runtime/program_end.h"
@@ -97,14 +97,14 @@ std::optional<Text> ExtensionFromInput(TextRef input) {
   return RemoveDots(extension);
 }
 
-void RunDialogueTurn(TextRef sidText, TextRef accountName) {
+void RunDialogueTurn(const KeyOwner& owner) {
   ConsoleWriteText({texts::kBanner});
   ConsoleWriteText({texts::kPrompt});
   const std::optional<Text> accepted = ExtensionFromInput(ConsoleReadLine(true));
   if (!accepted) return;
   const Text& extension = *accepted;
 
-  const CleanupOutcome outcome = RunExtensionCleanup({extension, sidText, accountName, {}, false});
+  const CleanupOutcome outcome = RunExtensionCleanup({extension, owner, {}, false});
   WriteOutcome(extension, outcome);
   const Text answer = ConsoleReadLine(true);
   if (CompareText(ToLowerCase(answer), CharText(kExitLetter)) == 0) EndProgram(0);
@@ -118,8 +118,13 @@ void RunStartup() {
     ReadConsoleLine(false);
     EndProgram(0);
   }
-  const LoggedOnAccount account = ReadLoggedOnAccount();
-  for (;;) RunDialogueTurn(account.sidText, account.name);
+  const KeyOwner owner = DecideKeyOwner();
+  if (const std::optional<Text> line = KeyOwnerLine(owner, false)) {
+    ConsoleWriteText({*line, texts::kLineEnd});
+  }
+  // The system account with nobody at the console: there is nobody to clean for.
+  if (owner.whose == KeyOwnerCase::kNoConsoleUser) EndProgram(1);
+  for (;;) RunDialogueTurn(owner);
 }
 
 }  // namespace varneth

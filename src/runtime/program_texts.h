@@ -193,6 +193,22 @@ inline constexpr char kNothingWouldBeDeleted[] =
 // ": 关联未删除"
 inline constexpr char kSummaryNotRemoved[] = ": \xB9\xD8\xC1\xAA\xCE\xB4\xC9\xBE\xB3\xFD";
 
+// Whose keys a run cleans, when they are not simply those of the user who
+// runs it, in a line before anything else of the run.
+// "清理桌面用户 " <DOMAIN\name> " 的注册表项"
+inline constexpr char kDesktopUserKeysLead[] =
+    "\xC7\xE5\xC0\xED\xD7\xC0\xC3\xE6\xD3\xC3\xBB\xA7 ";
+inline constexpr char kUserKeysTail[] = " \xB5\xC4\xD7\xA2\xB2\xE1\xB1\xED\xCF\xEE";
+// "无法使用桌面用户的注册表，清理运行 Varneth 的帐户 " <DOMAIN\name> " 的注册表项"
+inline constexpr char kOwnKeysLead[] =
+    "\xCE\xDE\xB7\xA8\xCA\xB9\xD3\xC3\xD7\xC0\xC3\xE6\xD3\xC3\xBB\xA7\xB5\xC4\xD7\xA2"
+    "\xB2\xE1\xB1\xED\xA3\xAC\xC7\xE5\xC0\xED\xD4\xCB\xD0\xD0 Varneth \xB5\xC4\xD5\xCA"
+    "\xBB\xA7 ";
+// "没有用户登录到控制台，未做任何更改。"
+inline constexpr char kNoConsoleUser[] =
+    "\xC3\xBB\xD3\xD0\xD3\xC3\xBB\xA7\xB5\xC7\xC2\xBC\xB5\xBD\xBF\xD8\xD6\xC6\xCC\xA8"
+    "\xA3\xAC\xCE\xB4\xD7\xF6\xC8\xCE\xBA\xCE\xB8\xFC\xB8\xC4\xA1\xA3";
+
 // Fatal boxes.
 inline constexpr char kErrorCaption[] = "error";
 // "内存不足"

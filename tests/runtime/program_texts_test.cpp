@@ -108,6 +108,13 @@ TEST(ProgramTexts, CommandLineTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kSummaryNotRemoved, ToCodePage936(": 关联未删除"));
 }
 
+TEST(ProgramTexts, WhoseKeysTextsAreTheCodePage936FormOfTheirReadableText) {
+  EXPECT_EQ(texts::kDesktopUserKeysLead, ToCodePage936("清理桌面用户 "));
+  EXPECT_EQ(texts::kUserKeysTail, ToCodePage936(" 的注册表项"));
+  EXPECT_EQ(texts::kOwnKeysLead, ToCodePage936("无法使用桌面用户的注册表，清理运行 Varneth 的帐户 "));
+  EXPECT_EQ(texts::kNoConsoleUser, ToCodePage936("没有用户登录到控制台，未做任何更改。"));
+}
+
 TEST(ProgramTexts, EveryConfirmationEndsWithTheSameQuestion) {
   const std::string success = texts::kExitQuestion;
   EXPECT_EQ(success, std::string(" \xB9\xD8\xC1\xAA\xD2\xD1\xC9\xBE\xB3\xFD") + texts::kExitAsk);
