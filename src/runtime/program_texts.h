@@ -192,6 +192,10 @@ inline constexpr char kNothingWouldBeDeleted[] =
     "\xBA\xCE\xC4\xDA\xC8\xDD\xA1\xA3";
 // ": 关联未删除"
 inline constexpr char kSummaryNotRemoved[] = ": \xB9\xD8\xC1\xAA\xCE\xB4\xC9\xBE\xB3\xFD";
+// "已中断：之后的扩展名均未处理。" (a console control event cut the run short)
+inline constexpr char kInterrupted[] =
+    "\xD2\xD1\xD6\xD0\xB6\xCF\xA3\xBA\xD6\xAE\xBA\xF3\xB5\xC4\xC0\xA9\xD5\xB9\xC3\xFB\xBE\xF9"
+    "\xCE\xB4\xB4\xA6\xC0\xED\xA1\xA3";
 
 // Whose keys a run cleans, when they are not simply those of the user who
 // runs it, in a line before anything else of the run.

@@ -106,6 +106,7 @@ TEST(ProgramTexts, CommandLineTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kBackupWouldFail, ToCodePage936("备份文件将无法写入："));
   EXPECT_EQ(texts::kNothingWouldBeDeleted, ToCodePage936("，实际运行时不会删除任何内容。"));
   EXPECT_EQ(texts::kSummaryNotRemoved, ToCodePage936(": 关联未删除"));
+  EXPECT_EQ(texts::kInterrupted, ToCodePage936("已中断：之后的扩展名均未处理。"));
 }
 
 TEST(ProgramTexts, WhoseKeysTextsAreTheCodePage936FormOfTheirReadableText) {
