@@ -25,7 +25,9 @@ def host_runs_wow64() -> bool:
 
 
 def env64():
-    return wc.wine_env(VARNETH_WINEPREFIX=str(PREFIX), WINEARCH="win64",
+    # WINEPREFIX too: wineserver reads it, and the test run keeps a server of
+    # its own prefix alive, which "wineserver -w" would wait on for ever.
+    return wc.wine_env(VARNETH_WINEPREFIX=str(PREFIX), WINEPREFIX=str(PREFIX), WINEARCH="win64",
                        WINEDLLOVERRIDES="mscoree,mshtml=")
 
 
