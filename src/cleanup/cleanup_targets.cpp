@@ -94,12 +94,17 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension) {
   return names;
 }
 
-std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, const KeyOwner& owner) {
+ClassUse JudgeListedClasses(TextRef extension, const KeyOwner& owner) {
+  return JudgeClassUse(ReadClassNames(owner.sidText, extension), extension, UserRootsOf(owner));
+}
+
+std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, const KeyOwner& owner,
+                                              const ClassUse* classes) {
   const TextRef sidText = owner.sidText;
+  const ClassUse judged = classes != nullptr ? ClassUse{} : JudgeListedClasses(extension, owner);
   std::vector<CleanupTarget> candidates;
-  for (std::wstring& className : ReadClassNames(sidText, extension)) {
-    AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE,
-                      WidenText(MachineClassPath("")) + std::move(className));
+  for (const std::wstring& className : (classes != nullptr ? *classes : judged).own) {
+    AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE, WidenText(MachineClassPath("")) + className);
   }
   const bool ownHive =
       TextLength(sidText) > 0 && SameName(WidenText(sidText), WidenText(GetProcessUserSidText()));

@@ -18,6 +18,11 @@ Text TargetDisplayName(const CleanupTarget& target);
 // The lines that say why a target stayed, where that is known.
 std::vector<const char*> StayReasonLines(const TargetFate& fate);
 
+// A kept class's full path, and the line that says why it stays whole (for a
+// shared class, with the first extensions or protocols that use it).
+Text KeptClassDisplayName(const KeptClass& kept);
+Text KeptClassReasonLine(const KeptClass& kept);
+
 // The system's message for an error code, in the ANSI code page, without
 // its line end or closing full stop.
 Text SystemErrorText(DWORD error);

@@ -7,7 +7,7 @@ import unittest
 from pathlib import Path
 
 import wine_console as wc
-from test_cleanup import MACHINE_CLASSES, association, association_keys
+from test_cleanup import FILE_EXTS, MACHINE_CLASSES, association, association_keys
 
 CP = "cp936"
 
@@ -126,6 +126,60 @@ class CommandLine(wc.VarnethTestCase):
         self.assertIn(f"未能删除: {auto} (2 个键, 1 个值)\r\n".encode(CP), result.stdout)
         self.assertTrue(result.stdout.endswith(lines("vntclistay: 已删除 0 项，1 项未能删除")))
         self.assertTrue(wc.key_exists(auto))
+
+    def test_only_the_extensions_own_class_goes(self):
+        # The user's list names the extension's own class, a class two other
+        # extensions use, and keys of the class store itself (Wine's prefix
+        # has them; .exe is made when it lacks one).
+        own, shared = "VarnethClsOwn.Doc", "VarnethClsShared.Doc"
+        foreign = ["CLSID", "Interface", "*", ".exe", "exefile"]
+        others = [f"{MACHINE_CLASSES}\\.vntclsa", f"{MACHINE_CLASSES}\\.vntclsb"]
+        text = association("vntcls", [own]) + f"""[{MACHINE_CLASSES}\\{shared}\\shell\\open\\command]
+@="viewer.exe"
+
+[{others[0]}]
+@="{shared}"
+
+[{others[1]}]
+@="VARNETHCLSSHARED.doc"
+
+[{FILE_EXTS}\\.vntcls\\OpenWithProgids]
+"""
+        text += "".join(f'"{name}"=hex(0):\n' for name in [shared] + foreign) + "\n"
+        keys = association_keys("vntcls", [own])
+        self.seed_keys(keys + others + [f"{MACHINE_CLASSES}\\{shared}"], text)
+        if not wc.key_exists(f"{MACHINE_CLASSES}\\.exe"):
+            self.seed_keys([f"{MACHINE_CLASSES}\\.exe"], f'[{MACHINE_CLASSES}\\.exe]\n@="exefile"\n\n')
+        kept = [f"{MACHINE_CLASSES}\\{name}" for name in [shared] + foreign] + others
+        before = {key: wc.export_key(key) for key in kept}
+        self.addCleanup(lambda: [p.unlink() for p in wc.backup_folder().glob("vntcls-*")])
+        store = "  这是类存储或 Windows 外壳自身的项"
+        reasons = {shared: "  其他扩展名或协议也在使用此类：.vntclsa、.vntclsb", "CLSID": store,
+                   "Interface": store, "*": store, ".exe": "  这是扩展名的键，不是类",
+                   "exefile": "  这是启动程序的类，启动程序的关联不由 Varneth 删除"}
+
+        def kept_lines(lead):
+            # In the list's order, which under Wine is that of the names.
+            return [line for name in sorted([shared] + foreign, key=str.upper)
+                    for line in (f"{lead}: {MACHINE_CLASSES}\\{name}", reasons[name])]
+
+        dry = self.run_args("/n", "vntcls")
+        self.assertEqual(dry.returncode, 0)
+        self.assertIn(lines(*kept_lines("将保留"), "vntcls: 试运行，将删除 5 项，未做任何更改"),
+                      dry.stdout)
+        result = self.run_args("vntcls")
+        self.assertEqual(result.returncode, 0, result.stdout.decode(CP))
+        # The list's entries for kept classes went with the list.
+        self.assertTrue(result.stdout.endswith(lines(*kept_lines("已保留"), "vntcls: 已删除 5 项")),
+                        result.stdout.decode(CP))
+        self.assert_gone(keys)
+        for key, text in before.items():
+            self.assertEqual(wc.export_key(key), text, key)
+        backup, = wc.backup_folder().glob("vntcls-*.reg")
+        self.assertLess(backup.stat().st_size, 4096)
+        machine = {line.split("\\")[3] for line in backup.read_bytes().decode("utf-16").splitlines()
+                   if line.startswith("[HKEY_LOCAL_MACHINE")}
+        self.assertEqual(machine, {own, own + "]"})
 
     def test_usage_errors_do_nothing_at_all(self):
         keys = self.seed("vntcliok", "VarnethCliOk.Doc")
