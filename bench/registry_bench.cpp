@@ -27,7 +27,8 @@
 #include "cleanup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
 #include "cleanup/extension_cleanup.h"
-#include "probes/account_sid.h"
+#include "probes/key_owner.h"
+#include "probes/process_token.h"
 #include "cleanup/registry/registry_export.h"
 #include "cleanup/registry/registry_walker.h"
 
@@ -349,17 +350,15 @@ void RemoveClassList(const std::string& extension, int count) {
 // for a list of `count` class names.
 double MeasurePlanning(int count, int repetitions) {
   const std::string extension = "vntbenchplan";
-  char account[256];
-  DWORD size = sizeof account;
-  GetUserNameA(account, &size);
-  const Text sid = GetAccountSidText(account);
+  KeyOwner owner;
+  owner.sidText = GetProcessUserSidText();
   RemoveClassList(extension, count);
   BuildClassList(extension, count);
   std::vector<double> times;
   size_t targets = 0;
   for (int round = 0; round < repetitions; ++round) {
     times.push_back(Seconds([&] {
-      targets = RunExtensionCleanup({extension.c_str(), sid, account, {}, true}).targets.size();
+      targets = RunExtensionCleanup({extension.c_str(), owner, {}, true}).targets.size();
     }));
   }
   RemoveClassList(extension, count);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12: the 32-bit mingw-w64
 # cross-compiler, 32-bit Wine, GoogleTest's sources, Python, the zh_CN.UTF-8
-# locale (so Wine's ANSI and console code page is 936), and clang for the
-# sanitizer and fuzzing checks. Where the host runs no 32-bit programs, also
-# the x86-64 cross-compiler and Wine's 64-bit loader. Each is judged by its
+# locale (so Wine's ANSI and console code page is 936), clang for the
+# sanitizer and fuzzing checks, and Wine's 64-bit loader. Where the host runs
+# no 32-bit programs, also the x86-64 cross-compiler. Each is judged by its
 # package, so a minimal system gets everything on the first run; quiet and
 # quick when everything is already there.
 set -euo pipefail
@@ -34,11 +34,15 @@ fi
 install_missing g++-mingw-w64-i686-posix wine wine32:i386 cmake make python3 googletest \
   locales clang libclang-rt-14-dev
 
+# Users run the 32-bit program on 64-bit Windows: the WoW64 tests run it in a
+# 64-bit prefix, with Wine's 64-bit loader.
+install_missing wine64
+
 # Hosts whose kernel runs no 32-bit programs test the x86-64 build with
 # Wine's 64-bit loader (scripts/common.sh).
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   echo "setup: no 32-bit programs run here; the x86-64 build is tested instead" >&2
-  install_missing g++-mingw-w64-x86-64-posix wine64
+  install_missing g++-mingw-w64-x86-64-posix
 fi
 
 # The locale's character maps come with the locales package; the locale itself

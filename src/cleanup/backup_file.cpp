@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "probes/file_redirection.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
@@ -108,6 +109,41 @@ DWORD WriteAndFlush(HANDLE file, const std::wstring& content) {
   return error;
 }
 
+// A backup is "<stem>.reg", or "<stem>-N.reg" when that name is taken. A
+// file being written is "<stem>.partial" (or "-N"): no name the registry
+// editor opens, so a run killed before the end leaves nothing that looks
+// like a backup.
+constexpr wchar_t kBackupSuffix[] = L".reg";
+constexpr wchar_t kPartialSuffix[] = L".partial";
+
+std::wstring NumberedPath(const std::wstring& folder, const std::wstring& stem, int number,
+                          const wchar_t* suffix) {
+  return folder + L"\\" + stem + (number == 1 ? L"" : L"-" + std::to_wstring(number)) + suffix;
+}
+
+// Writes the content, flushed and closed, into a new file of a partial
+// name, which `partial` names; a file that could not be written whole is
+// removed.
+DWORD WritePartialFile(const std::wstring& folder, const std::wstring& stem,
+                       const std::wstring& content, std::wstring& partial) {
+  for (int number = 1; number <= kMostNumberedNames; ++number) {
+    partial = NumberedPath(folder, stem, number, kPartialSuffix);
+    FileHandle file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen()) {
+      const DWORD error = GetLastError();
+      // One left by a run that was killed stays as it is.
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+      return error;
+    }
+    DWORD error = WriteAndFlush(file.Get(), content);
+    if (!file.Close() && error == ERROR_SUCCESS) error = GetLastError();
+    if (error != ERROR_SUCCESS) DeleteFileW(partial.c_str());
+    return error;
+  }
+  return ERROR_FILE_EXISTS;
+}
+
 }  // namespace
 
 std::wstring DefaultBackupFolder() {
@@ -155,26 +191,31 @@ void SetBackupFileCalls(const BackupFileCalls& calls) { g_fileCalls = calls; }
 
 BackupFile WriteBackupFile(const std::wstring& folder, const std::wstring& stem,
                            const std::wstring& content) {
+  // The path the report gives is where the file is: a 32-bit process would
+  // otherwise write below SysWOW64 what it names below System32.
+  FileRedirectionOff redirectionOff;
   BackupFile backup;
-  backup.path = folder + L"\\" + stem + L".reg";
+  backup.path = NumberedPath(folder, stem, 1, kBackupSuffix);
   backup.error = CreateFolderPath(folder);
   if (backup.error != ERROR_SUCCESS) return backup;
+  std::wstring partial;
+  backup.error = WritePartialFile(folder, stem, content, partial);
+  if (backup.error != ERROR_SUCCESS) return backup;
+  // Only a whole, flushed file gets a backup's name. MoveFileExW without
+  // MOVEFILE_REPLACE_EXISTING never replaces a file, so a name taken since
+  // (or before) is passed over; write-through returns once the new name is
+  // on disk.
   for (int number = 1; number <= kMostNumberedNames; ++number) {
-    const std::wstring path =
-        folder + L"\\" + stem + (number == 1 ? L"" : L"-" + std::to_wstring(number)) + L".reg";
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen()) {
-      backup.error = GetLastError();
-      if (backup.error == ERROR_FILE_EXISTS || backup.error == ERROR_ALREADY_EXISTS) continue;
+    const std::wstring path = NumberedPath(folder, stem, number, kBackupSuffix);
+    if (MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      backup.path = path;
+      backup.error = ERROR_SUCCESS;
       return backup;
     }
-    backup.path = path;
-    backup.error = WriteAndFlush(file.Get(), content);
-    if (!file.Close() && backup.error == ERROR_SUCCESS) backup.error = GetLastError();
-    if (backup.error != ERROR_SUCCESS) DeleteFileW(path.c_str());
-    return backup;
+    backup.error = GetLastError();
+    if (backup.error != ERROR_FILE_EXISTS && backup.error != ERROR_ALREADY_EXISTS) break;
   }
+  DeleteFileW(partial.c_str());
   return backup;
 }
 

@@ -40,10 +40,13 @@ struct BackupFileCalls {
 void SetBackupFileCalls(const BackupFileCalls& calls);
 
 // Creates the folder when missing, then writes `content` as UTF-16LE with a
-// byte-order mark into "<stem>.reg", or "<stem>-2.reg", "<stem>-3.reg", ...:
-// the first name that is free, created exclusively, so no file is ever
-// overwritten. The file is flushed to disk before this returns; one that
-// could not be written whole is removed.
+// byte-order mark into a new file "<stem>.partial", flushes and closes it,
+// and only then names it "<stem>.reg", or "<stem>-2.reg", "<stem>-3.reg",
+// ...: the first name that is free, so no file is ever overwritten, and no
+// file under a backup's name is ever incomplete. The name is on disk before
+// this returns; a file that could not be written whole is removed. The file
+// calls run with the WOW64 file system redirection off, so `path` names the
+// file where it is.
 BackupFile WriteBackupFile(const std::wstring& folder, const std::wstring& stem,
                            const std::wstring& content);
 

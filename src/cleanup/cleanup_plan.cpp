@@ -7,7 +7,7 @@
 #include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_delete.h"
 #include "cleanup/registry/registry_walker.h"
-#include "probes/account_sid.h"
+#include "probes/process_token.h"
 
 namespace varneth {
 namespace {
@@ -59,8 +59,8 @@ void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef 
   Delete(root, startPath, check);
 }
 
-void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName,
-                    const DeletionCheck* check) {
+void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionCheck* check) {
+  const TextRef sidText = owner.sidText;
   RegistryRecordList classList;
   RegistryRecordList records;
 
@@ -74,20 +74,23 @@ void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName,
   }
 
   // Then the list's values, and the user's Explorer record by a SID text
-  // obtained anew.
+  // obtained anew: the process's own from its token, another user's as
+  // decided at start-up.
   Walk(kUsers, ClassListPath(sidText, extension), records);
   for (const RegistryKeyRecord& record : records) {
     Delete(kUsers, ItemPath(record.keyPath, record.value.name), check);
   }
-  if (g_observer != nullptr) g_observer("sid", 0, accountName.Bytes());
-  const Text freshSidText = GetAccountSidText(accountName);
+  if (g_observer != nullptr) g_observer("sid", 0, sidText.Bytes());
+  const Text freshSidText = IsProcessUser(owner) ? GetProcessUserSidText() : CopyText(sidText);
   Delete(kUsers, UserExplorerPath(freshSidText, extension), check);
 
   // The user's own keys, and the RecentDocs entry, which is not walked.
-  DeleteTree(kCurrentUser, ExplorerRecordPath(extension), records, check);
-  DeleteTree(kCurrentUser, UserExtensionClassPath(extension), records, check);
-  DeleteTree(kCurrentUser, AutoClassPath(extension), records, check);
-  Delete(kCurrentUser, RecentDocsPath(extension), check);
+  const UserKeyPaths user = FindUserKeyPaths(owner, extension);
+  const PlanRoot userRoot = user.currentUser ? kCurrentUser : kUsers;
+  DeleteTree(userRoot, user.explorerRecord, records, check);
+  DeleteTree(userRoot, user.extensionClass, records, check);
+  DeleteTree(userRoot, user.autoClass, records, check);
+  Delete(userRoot, user.recentDocs, check);
 
   // Sent every time, also when nothing was found.
   if (g_observer != nullptr) g_observer("notify", 0, "");

@@ -6,20 +6,22 @@
 #include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_delete.h"
 #include "cleanup/registry/registry_walker.h"
+#include "probes/key_owner.h"
 #include "runtime/text.h"
 
 namespace varneth {
 
 // Removes, in this order: the machine-wide class keys (HKLM) of the class
 // names the user's OpenWithProgids list holds (reached under HKEY_USERS
-// through the SID text), that list's values and the user's Explorer record
-// there; then under HKEY_CURRENT_USER the Explorer record FileExts\.E, the
-// class keys .E and E_auto_file, and RecentDocs\.E; last it tells the shell
-// that associations changed. Reports nothing: whatever is missing, protected
+// through their SID text), that list's values and the user's Explorer record
+// there; then the user's Explorer record FileExts\.E, the class keys .E and
+// E_auto_file, and RecentDocs\.E, under HKEY_CURRENT_USER when they are the
+// process's user and in their hives under HKEY_USERS otherwise; last it
+// tells the shell that associations changed. Reports nothing: whatever is missing, protected
 // or still has subkeys simply stays. The class names are the values of
 // OpenWithProgids itself. With a check, each deletion is made only when it
 // allows it; the calls and their order stay the same.
-void CleanExtension(TextRef extension, TextRef sidText, TextRef accountName,
+void CleanExtension(TextRef extension, const KeyOwner& owner,
                     const DeletionCheck* check = nullptr);
 
 // Walks the tree at startPath and deletes it: for each record in turn its
@@ -31,7 +33,8 @@ void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef 
                       RegistryRecordList& records, const DeletionCheck* check = nullptr);
 
 // Tests follow the plan's registry calls through this observer: "walk" and
-// "delete" with their root codes and paths, "sid" and "notify".
+// "delete" with their root codes and paths, "sid" (with the SID text decided
+// at start-up, just before it is read anew) and "notify".
 using CleanupPlanObserver = void (*)(const char* call, std::int32_t rootCode, const char* path);
 void SetCleanupPlanObserver(CleanupPlanObserver observer);
 

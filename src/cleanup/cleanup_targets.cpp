@@ -94,7 +94,8 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension) {
   return names;
 }
 
-std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText) {
+std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, const KeyOwner& owner) {
+  const TextRef sidText = owner.sidText;
   std::vector<CleanupTarget> candidates;
   for (std::wstring& className : ReadClassNames(sidText, extension)) {
     AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE,
@@ -105,10 +106,12 @@ std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText
   if (!ownHive) {
     AddKeyAndItsValue(candidates, HKEY_USERS, WidenText(UserExplorerPath(sidText, extension)));
   }
-  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(ExplorerRecordPath(extension)));
-  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(UserExtensionClassPath(extension)));
-  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(AutoClassPath(extension)));
-  AddKeyAndItsValue(candidates, HKEY_CURRENT_USER, WidenText(RecentDocsPath(extension)));
+  const UserKeyPaths user = FindUserKeyPaths(owner, extension);
+  const HKEY userRoot = user.currentUser ? HKEY_CURRENT_USER : HKEY_USERS;
+  AddKeyAndItsValue(candidates, userRoot, WidenText(user.explorerRecord));
+  AddKeyAndItsValue(candidates, userRoot, WidenText(user.extensionClass));
+  AddKeyAndItsValue(candidates, userRoot, WidenText(user.autoClass));
+  AddKeyAndItsValue(candidates, userRoot, WidenText(user.recentDocs));
   return WithoutCoveredPlaces(std::move(candidates));
 }
 
@@ -147,8 +150,8 @@ void NoteExistingValues(std::vector<CleanupTarget>& targets) {
   }
 }
 
-std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText) {
-  std::vector<CleanupTarget> targets = FindCleanupTargets(extension, sidText);
+std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, const KeyOwner& owner) {
+  std::vector<CleanupTarget> targets = FindCleanupTargets(extension, owner);
   NoteExistingValues(targets);
   for (CleanupTarget& target : targets) {
     if (target.kind == TargetKind::kKey) target.existed = TargetExists(target);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cleanup/registry/registry_key.h"
+#include "probes/key_owner.h"
 #include "runtime/text.h"
 
 namespace varneth {
@@ -37,16 +38,17 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension);
 // OpenWithProgids names, the Explorer record under HKEY_USERS\<SID text>
 // (under HKEY_CURRENT_USER when that SID is the process's own user: one key,
 // listed once), and the user's Explorer record, .E and E_auto_file class keys
-// and RecentDocs entry. Each is deleted by a path without a trailing
-// backslash, which the deletion first reads as a value of the parent named
-// like the key: such a value is listed too. Places inside another target are
+// and RecentDocs entry (in their hives below HKEY_USERS when the keys are
+// another user's). Each is deleted by a path without a trailing backslash,
+// which the deletion first reads as a value of the parent named like the
+// key: such a value is listed too. Places inside another target are
 // left out, being part of it; finding them takes one look-up per level of
 // each path, never a comparison of every target with every other.
 // `existed` tells whether each one exists now.
-std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, TextRef sidText);
+std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, const KeyOwner& owner);
 
 // The same targets, with `existed` not yet looked at.
-std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, TextRef sidText);
+std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, const KeyOwner& owner);
 
 // Notes whether each value target exists; each key that holds value targets
 // is opened once for all of them (the values named like the class keys all

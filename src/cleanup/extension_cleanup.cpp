@@ -27,7 +27,7 @@ BackupSnapshot EmptySnapshot(const CleanupRequest& request) {
   BackupSnapshot snapshot;
   snapshot.ownSidFolded = FoldName(WidenText(GetProcessUserSidText()));
   snapshot.classLists.insert(SnapshotPath(
-      snapshot, HKEY_USERS, WidenText(ClassListPath(request.sidText, request.extension))));
+      snapshot, HKEY_USERS, WidenText(ClassListPath(request.owner.sidText, request.extension))));
   return snapshot;
 }
 
@@ -56,8 +56,9 @@ bool SaveBackup(const CleanupRequest& request, const ExportStatus& exported,
 
 bool IsExplorerRecord(const CleanupTarget& target, const CleanupRequest& request) {
   if (target.kind != TargetKind::kKey) return false;
-  const Text path = target.root == HKEY_USERS ? UserExplorerPath(request.sidText, request.extension)
-                                              : ExplorerRecordPath(request.extension);
+  const Text path = target.root == HKEY_USERS
+                        ? UserExplorerPath(request.owner.sidText, request.extension)
+                        : ExplorerRecordPath(request.extension);
   return SameName(target.keyPath, WidenText(path));
 }
 
@@ -89,7 +90,7 @@ StayReasons WhyItStayed(const TargetFate& fate, const CleanupRequest& request,
 
 CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   CleanupOutcome outcome;
-  std::vector<CleanupTarget> targets = FindCleanupTargets(request.extension, request.sidText);
+  std::vector<CleanupTarget> targets = FindCleanupTargets(request.extension, request.owner);
   NoteExistingValues(targets);
 
   // Each existing target is exported as it is found: the export also counts
@@ -127,7 +128,7 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   BackupGuard guard;
   guard.snapshot = &snapshot;
   const DeletionCheck check = GuardDeletions(guard);
-  CleanExtension(request.extension, request.sidText, request.accountName, &check);
+  CleanExtension(request.extension, request.owner, &check);
 
   for (TargetFate& fate : outcome.targets) {
     fate.stayed = TargetExists(fate.target);

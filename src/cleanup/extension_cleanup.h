@@ -15,8 +15,7 @@ namespace varneth {
 
 struct CleanupRequest {
   TextRef extension;  // dots and spaces already removed
-  TextRef sidText;
-  TextRef accountName;
+  const KeyOwner& owner;  // whose keys
   std::wstring backupFolder;  // empty: %LOCALAPPDATA%\Varneth\Backups
   bool dryRun = false;        // list the targets only: no backup, no deletion
 };

@@ -15,6 +15,7 @@ constexpr char kRecentDocsPrefix[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs\\.";
 constexpr char kSeparator[] = "\\";
 constexpr char kDot[] = ".";
+constexpr char kClassesHiveSuffix[] = "_Classes\\";
 
 }  // namespace
 
@@ -39,6 +40,24 @@ Text AutoClassPath(TextRef extension) {
 }
 
 Text RecentDocsPath(TextRef extension) { return ConcatTexts({kRecentDocsPrefix, extension}); }
+
+UserKeyPaths FindUserKeyPaths(const KeyOwner& owner, TextRef extension) {
+  UserKeyPaths paths;
+  if (IsProcessUser(owner)) {
+    paths.explorerRecord = ExplorerRecordPath(extension);
+    paths.extensionClass = UserExtensionClassPath(extension);
+    paths.autoClass = AutoClassPath(extension);
+    paths.recentDocs = RecentDocsPath(extension);
+    return paths;
+  }
+  const TextRef sid = owner.sidText;
+  paths.currentUser = false;
+  paths.explorerRecord = UserExplorerPath(sid, extension);
+  paths.extensionClass = ConcatTexts({sid, kClassesHiveSuffix, kDot, extension});
+  paths.autoClass = ConcatTexts({sid, kClassesHiveSuffix, extension, kAutoClassSuffix});
+  paths.recentDocs = ConcatTexts({sid, kSeparator, RecentDocsPath(extension)});
+  return paths;
+}
 
 Text ItemPath(TextRef keyPath, TextRef valueName) {
   return ConcatTexts({keyPath, kSeparator, valueName});

@@ -3,6 +3,7 @@
 // Every path is relative to its root, with single backslashes.
 #pragma once
 
+#include "probes/key_owner.h"
 #include "runtime/text.h"
 
 namespace varneth {
@@ -21,6 +22,19 @@ Text UserExtensionClassPath(TextRef extension);
 Text AutoClassPath(TextRef extension);
 // Software\...\Explorer\RecentDocs\.E, under HKEY_CURRENT_USER.
 Text RecentDocsPath(TextRef extension);
+
+// The user's own keys of the extension: below HKEY_CURRENT_USER when they
+// are the process's user (the four paths above), otherwise below HKEY_USERS
+// in their hive <SID text>\... and their classes hive <SID text>_Classes\...
+// (the hive that is their Software\Classes).
+struct UserKeyPaths {
+  bool currentUser = true;
+  Text explorerRecord;
+  Text extensionClass;
+  Text autoClass;
+  Text recentDocs;
+};
+UserKeyPaths FindUserKeyPaths(const KeyOwner& owner, TextRef extension);
 
 // "keyPath\name" of a walk record: a named value, or with an empty name the
 // key's default value and, failing that, the key itself.

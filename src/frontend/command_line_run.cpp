@@ -9,8 +9,9 @@
 #include "cleanup/extension_cleanup.h"
 #include "frontend/command_line.h"
 #include "frontend/console.h"
+#include "frontend/interruption.h"
+#include "frontend/key_owner_line.h"
 #include "frontend/outcome_texts.h"
-#include "probes/account_sid.h"
 #include "probes/os_gate.h"
 #include "probes/process_token.h"
 #include "runtime/program_end.h"
@@ -19,6 +20,13 @@
 
 namespace varneth {
 namespace {
+
+// A report that did not reach its reader (a full disk, a closed pipe) never
+// counts as done.
+[[noreturn]] void EndWith(int exitCode) {
+  if (!ConsoleOutputDelivered() && exitCode == kExitDone) exitCode = kExitIncomplete;
+  EndProgram(exitCode);
+}
 
 Text Number(std::int32_t value) { return CopyText(std::to_string(value).c_str()); }
 
@@ -104,32 +112,42 @@ void RunCommandLine(int argc, const wchar_t* const* argv) {
 
   if (!CheckOperatingSystem()) {
     WriteLine({texts::kOldSystemRefusal});
-    EndProgram(kExitUsage);
+    EndWith(kExitUsage);
   }
   const CommandLine line = ParseCommandLine(NarrowArguments(argc, argv));
   if (line.help) {
     ConsoleWriteText({texts::kUsage});
-    EndProgram(kExitDone);
+    EndWith(kExitDone);
   }
   if (line.error != UsageError::kNone) {
     ConsoleWriteText(kStandardError,
                      {UsageErrorText(line), texts::kLineEnd, texts::kUsageHint, texts::kLineEnd});
-    EndProgram(kExitUsage);
+    EndWith(kExitUsage);
   }
 
-  const LoggedOnAccount account = ReadLoggedOnAccount();
+  // From here on a console control event lets the extension at hand finish
+  // and be reported; the later ones are not handled.
+  WatchConsoleEvents(true);
+  const KeyOwner owner = DecideKeyOwner();
+  if (const std::optional<Text> ownerLine = KeyOwnerLine(owner, true)) WriteLine({*ownerLine});
+  if (owner.whose == KeyOwnerCase::kNoConsoleUser) EndProgram(kExitIncomplete);
   const std::wstring backupFolder = WidenText(line.backupFolder);
   int exitCode = kExitDone;
   for (const Text& extension : line.extensions) {
+    if (WasInterrupted()) break;
     const CleanupOutcome outcome =
-        RunExtensionCleanup({extension, account.sidText, account.name, backupFolder, line.dryRun});
+        RunExtensionCleanup({extension, owner, backupFolder, line.dryRun});
     WriteReport(extension, outcome);
     if (outcome.result == CleanupResult::kPartlyRemoved ||
         outcome.result == CleanupResult::kBackupFailed) {
       exitCode = kExitIncomplete;
     }
   }
-  EndProgram(exitCode);
+  if (WasInterrupted()) {
+    WriteLine({texts::kInterrupted});
+    exitCode = kExitInterrupted;
+  }
+  EndWith(exitCode);
 }
 
 }  // namespace varneth

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 #include <utility>
 
 #include "frontend/line_end.h"
@@ -25,20 +26,47 @@ HANDLE ConsoleBehind(FILE* stream) {
   return handle;
 }
 
-// WriteConsoleA shows the bytes in the console's own code page, unconverted;
-// the C runtime's formatted output would convert each byte on its own first.
+// The program's texts are code page 936 whatever the ANSI code page.
+constexpr UINT kTextCodePage = 936;
+
+// Set when a write did not arrive; ConsoleOutputDelivered reports it.
+bool g_outputLost = false;
+
+// Writes all `count` UTF-16 units; false when the console takes no more.
+bool WriteUnits(HANDLE console, const wchar_t* units, DWORD count) {
+  while (count > 0) {
+    DWORD written = 0;
+    if (!WriteConsoleW(console, units, count, &written, nullptr) || written == 0) return false;
+    units += written;
+    count -= written;
+  }
+  return true;
+}
+
+bool WriteBytes(HANDLE console, const char* bytes, DWORD count) {
+  DWORD written = 0;
+  return WriteConsoleA(console, bytes, count, &written, nullptr) && written == count;
+}
+
+// Each piece is converted from code page 936 to UTF-16, so the console shows
+// the characters meant whatever its own code page is.
 void WriteToConsole(HANDLE console, TextRef text) {
   const char* bytes = text.Bytes();
   std::int32_t left = TextLength(text);
+  wchar_t units[kConsoleWriteLimit];
   while (left > 0) {
     const std::int32_t piece = ConsoleWritePiece(bytes, left);
-    DWORD written = 0;
-    if (!WriteConsoleA(console, bytes, static_cast<DWORD>(piece), &written, nullptr) ||
-        written == 0) {
+    const int count =
+        MultiByteToWideChar(kTextCodePage, 0, bytes, piece, units, kConsoleWriteLimit);
+    // Without the code page's table the bytes go as they are, as they always did.
+    const bool ok = count > 0 ? WriteUnits(console, units, static_cast<DWORD>(count))
+                              : WriteBytes(console, bytes, static_cast<DWORD>(piece));
+    if (!ok) {
+      g_outputLost = true;
       return;
     }
-    bytes += written;
-    left -= static_cast<std::int32_t>(written);
+    bytes += piece;
+    left -= piece;
   }
 }
 
@@ -50,7 +78,9 @@ void WriteTexts(FILE* stream, std::initializer_list<TextRef> texts) {
     return;
   }
   for (TextRef text : texts) {
-    if (text.Bytes()[0] != '\0') std::fprintf(stream, "%s", text.Bytes());
+    if (text.Bytes()[0] != '\0' && std::fprintf(stream, "%s", text.Bytes()) < 0) {
+      g_outputLost = true;
+    }
   }
   if (_isatty(_fileno(stream))) std::fflush(stream);
 }
@@ -59,10 +89,10 @@ void WriteTexts(FILE* stream, std::initializer_list<TextRef> texts) {
 // buffer, up to and including its line end, so that none of it is taken as
 // the answer to the next question.
 void DropRestOfLine(HANDLE input) {
-  char rest[kInputBufferSize];
+  wchar_t rest[kInputBufferSize];
   DWORD read = 0;
   do {
-    if (!ReadConsoleA(input, rest, kInputBufferSize, &read, nullptr) || read == 0) return;
+    if (!ReadConsoleW(input, rest, kInputBufferSize, &read, nullptr) || read == 0) return;
   } while (LineGoesOn(rest, static_cast<std::int32_t>(read), kInputBufferSize));
 }
 
@@ -85,28 +115,36 @@ void ConsoleWriteText(std::int32_t direction, std::initializer_list<TextRef> tex
   WriteTexts(direction == kStandardError ? stderr : stdout, texts);
 }
 
-std::optional<Text> ReadConsoleLine(bool echo) {
+bool ConsoleOutputDelivered() {
+  // fflush reports a write the stream's buffer held back until now.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) g_outputLost = true;
+  if (std::fflush(stderr) != 0 || std::ferror(stderr)) g_outputLost = true;
+  return !g_outputLost;
+}
+
+std::optional<TypedLine> ReadConsoleLine(bool echo) {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   if (input == nullptr || input == INVALID_HANDLE_VALUE) return std::nullopt;
-  char buffer[kInputBufferSize];
+  // Every character of code page 936 takes at least one byte, so a buffer of
+  // 2048 units holds at least the 2048 bytes that are taken of a line.
+  wchar_t buffer[kInputBufferSize];
   DWORD read = 0;
-  if (!ReadConsoleA(input, buffer, kInputBufferSize, &read, nullptr)) return std::nullopt;
+  if (!ReadConsoleW(input, buffer, kInputBufferSize, &read, nullptr)) return std::nullopt;
   // A console line read always delivers at least its line end; nothing at all
-  // means the input has ended.
+  // means the input has ended, or Ctrl+C cut the read short.
   if (read == 0) return std::nullopt;
   if (LineGoesOn(buffer, static_cast<std::int32_t>(read), kInputBufferSize)) DropRestOfLine(input);
   if (echo) {
     // Older consoles fault on a null count pointer, so one is given though
     // the count is not used.
     DWORD written = 0;
-    WriteConsoleA(GetStdHandle(STD_OUTPUT_HANDLE), buffer, read, &written, nullptr);
+    WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), buffer, read, &written, nullptr);
   }
-  CutLineEnd(buffer, static_cast<std::int32_t>(read));
-  return TextFromBytes(buffer, static_cast<std::int32_t>(read));
+  return TypedLineFromUnits(std::wstring(buffer, read));
 }
 
-Text ConsoleReadLine(bool echo) {
-  std::optional<Text> line = ReadConsoleLine(echo);
+TypedLine ConsoleReadLine(bool echo) {
+  std::optional<TypedLine> line = ReadConsoleLine(echo);
   if (!line) EndProgram(0);
   return std::move(*line);
 }

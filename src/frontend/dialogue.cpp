@@ -2,8 +2,9 @@
 
 #include "cleanup/extension_cleanup.h"
 #include "frontend/console.h"
+#include "frontend/interruption.h"
+#include "frontend/key_owner_line.h"
 #include "frontend/outcome_texts.h"
-#include "probes/account_sid.h"
 #include "probes/os_gate.h"
 #include "probes/process_token.h"
 #include "runtime/program_end.h"
@@ -89,20 +90,33 @@ std::optional<Text> ExtensionFromInput(TextRef input) {
   return RemoveDots(extension);
 }
 
-void RunDialogueTurn(TextRef sidText, TextRef accountName) {
+void RunDialogueTurn(const KeyOwner& owner) {
   ConsoleWriteText({texts::kBanner});
   ConsoleWriteText({texts::kPrompt});
-  const std::optional<Text> accepted = ExtensionFromInput(ConsoleReadLine(true));
+  const TypedLine typed = ConsoleReadLine(true);
+  // A line that held what no extension holds (a control character, a
+  // character the code page lacks) is refused as silently as the others.
+  if (!typed.exact) return;
+  const std::optional<Text> accepted = ExtensionFromInput(typed.text);
   if (!accepted) return;
   const Text& extension = *accepted;
 
-  const CleanupOutcome outcome = RunExtensionCleanup({extension, sidText, accountName, {}, false});
+  // An event that arrived since the line was read ends the program here.
+  if (!BeginRun()) EndProgram(0);
+  const CleanupOutcome outcome = RunExtensionCleanup({extension, owner, {}, false});
   WriteOutcome(extension, outcome);
-  const Text answer = ConsoleReadLine(true);
-  if (CompareText(ToLowerCase(answer), CharText(kExitLetter)) == 0) EndProgram(0);
+  if (EndRunInterrupted()) {
+    ConsoleWriteText({texts::kLineEnd, texts::kInterrupted, texts::kLineEnd});
+    EndProgram(kExitInterrupted);
+  }
+  const TypedLine answer = ConsoleReadLine(true);
+  if (answer.exact && CompareText(ToLowerCase(answer.text), CharText(kExitLetter)) == 0) {
+    EndProgram(0);
+  }
 }
 
 void RunStartup() {
+  WatchConsoleEvents(false);
   if (!CheckOperatingSystem()) {
     ConsoleWriteText({texts::kOldSystemRefusal});
     // The line is not echoed back, and what was typed is not looked at; the
@@ -110,8 +124,13 @@ void RunStartup() {
     ReadConsoleLine(false);
     EndProgram(0);
   }
-  const LoggedOnAccount account = ReadLoggedOnAccount();
-  for (;;) RunDialogueTurn(account.sidText, account.name);
+  const KeyOwner owner = DecideKeyOwner();
+  if (const std::optional<Text> line = KeyOwnerLine(owner, false)) {
+    ConsoleWriteText({*line, texts::kLineEnd});
+  }
+  // The system account with nobody at the console: there is nobody to clean for.
+  if (owner.whose == KeyOwnerCase::kNoConsoleUser) EndProgram(1);
+  for (;;) RunDialogueTurn(owner);
 }
 
 }  // namespace varneth

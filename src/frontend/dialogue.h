@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "probes/key_owner.h"
 #include "runtime/text.h"
 
 namespace varneth {
@@ -26,10 +27,11 @@ std::optional<Text> ExtensionFromInput(TextRef input);
 
 // One turn of the dialogue: banner, prompt, one extension, the cleanup and the
 // exit question. Ends the program on the answer "y" or "Y".
-void RunDialogueTurn(TextRef sidText, TextRef accountName);
+void RunDialogueTurn(const KeyOwner& owner);
 
-// Gate, account name and SID text, then the dialogue for the rest of the
-// process's life.
+// Gate, whose keys (named in a line when another user's; with nobody at the
+// console of the system account, that line and exit code 1), then the
+// dialogue for the rest of the process's life.
 [[noreturn]] void RunStartup();
 
 }  // namespace varneth

@@ -1,6 +1,7 @@
 #include "frontend/line_end.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace varneth {
 
@@ -16,6 +17,10 @@ void CutLineEnd(char* bytes, std::int32_t count) {
 
 bool LineGoesOn(const char* bytes, std::int32_t count, std::int32_t capacity) {
   return count >= capacity && std::memchr(bytes, '\n', static_cast<size_t>(count)) == nullptr;
+}
+
+bool LineGoesOn(const wchar_t* units, std::int32_t count, std::int32_t capacity) {
+  return count >= capacity && std::wmemchr(units, L'\n', static_cast<size_t>(count)) == nullptr;
 }
 
 }  // namespace varneth

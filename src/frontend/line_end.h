@@ -15,5 +15,7 @@ void CutLineEnd(char* bytes, std::int32_t count);
 // stopped short of the line's end: the buffer is full and holds no LF. The
 // console keeps the rest of that line for the next read.
 bool LineGoesOn(const char* bytes, std::int32_t count, std::int32_t capacity);
+// The same for a read of UTF-16 units.
+bool LineGoesOn(const wchar_t* units, std::int32_t count, std::int32_t capacity);
 
 }  // namespace varneth

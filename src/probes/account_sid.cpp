@@ -12,9 +12,6 @@ namespace {
 
 constexpr UINT kSimplifiedChinese = 936;
 constexpr std::int32_t kFirstSidRoom = 255;
-// GetUserNameA writes into a text of this many spaces; with its NUL the
-// block has room for the longest name it reports as fitting.
-constexpr std::int32_t kAccountNameRoom = 255;
 
 }  // namespace
 
@@ -40,15 +37,6 @@ Text GetAccountSidText(TextRef accountName) {
   ByteBuffer bytes = BlankBytes(byteCount);
   BoundRtlMoveMemory(bytes.Data(), wideSid.Get(), static_cast<SIZE_T>(byteCount));
   return WideBytesToText(bytes);
-}
-
-LoggedOnAccount ReadLoggedOnAccount() {
-  LoggedOnAccount account;
-  account.name = BlankText(kAccountNameRoom);
-  DWORD size = kAccountNameRoom;
-  GetUserNameA(account.name.Data(), &size);
-  account.sidText = GetAccountSidText(account.name);
-  return account;
 }
 
 Text WideBytesToText(const ByteBuffer& wideBytes) {

@@ -9,14 +9,6 @@ namespace varneth {
 // account is unknown or its SID cannot be read.
 Text GetAccountSidText(TextRef accountName);
 
-// The logged-on account's name, read with GetUserNameA into a text of 255
-// spaces (which it stays when the name does not fit), and its SID text.
-struct LoggedOnAccount {
-  Text name;
-  Text sidText;
-};
-LoggedOnAccount ReadLoggedOnAccount();
-
 // Converts UTF-16 text held in a byte buffer (an odd last byte ignored) to
 // code page 936, whatever the system's ANSI code page.
 Text WideBytesToText(const ByteBuffer& wideBytes);

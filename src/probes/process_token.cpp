@@ -30,20 +30,25 @@ class ProcessToken {
 
 }  // namespace
 
+Text SidToText(PSID sid) {
+  LocalMemory<char> sidText;
+  if (!ConvertSidToStringSidA(sid, sidText.Put())) return Text();
+  return CopyText(sidText.Get());
+}
+
+Text GetTokenUserSidText(HANDLE token) {
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  if (size == 0) return Text();
+  std::vector<unsigned char> user(size);
+  if (!GetTokenInformation(token, TokenUser, user.data(), size, &size)) return Text();
+  return SidToText(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid);
+}
+
 Text GetProcessUserSidText() {
   const ProcessToken token;
   if (token.Get() == nullptr) return Text();
-  DWORD size = 0;
-  GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
-  if (size == 0) return Text();
-  std::vector<unsigned char> user(size);
-  if (!GetTokenInformation(token.Get(), TokenUser, user.data(), size, &size)) return Text();
-  LocalMemory<char> sidText;
-  if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid,
-                              sidText.Put())) {
-    return Text();
-  }
-  return CopyText(sidText.Get());
+  return GetTokenUserSidText(token.Get());
 }
 
 bool IsProcessElevated() {

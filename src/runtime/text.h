@@ -2,9 +2,10 @@
 //
 // A Text is an owned, NUL-terminated byte string in the ANSI code page (the
 // program's own texts are code page 936). Holding no block is the empty text,
-// and every operation reads it as "". A byte of 0x80 or above starts a
-// two-byte character; a lead byte that is a text's last byte stands alone, so
-// no character scan passes the terminating NUL.
+// and every operation reads it as "". As in code page 936, a byte from 0x81
+// to 0xFE starts a two-byte character (0x80 and 0xFF stand alone); a lead
+// byte that is a text's last byte stands alone, so no character scan passes
+// the terminating NUL.
 #pragma once
 
 #include <cstdint>
@@ -112,7 +113,8 @@ std::int32_t BytesLength(const ByteBuffer& buffer);
 // The first min(count, length) bytes; no block when that is 0.
 ByteBuffer LeftBytes(const ByteBuffer& buffer, std::int32_t count);
 
-// True when the byte starts a two-byte character.
-inline bool IsLeadByte(unsigned char byte) { return byte >= 0x80; }
+// True when the byte starts a two-byte character in code page 936: 0x81 to
+// 0xFE. 0x80 (the euro sign) is a character of one byte.
+inline bool IsLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
 
 }  // namespace varneth

@@ -98,6 +98,25 @@ TEST_F(BackupFolder, NeverOverwritesAFileTakesTheNextFreeNumber) {
   EXPECT_EQ(Read(first.path).size(), 2 + 2 * 5u);
 }
 
+BOOL WINAPI EndDuringTheFlush(HANDLE) { ExitProcess(7); }
+
+// A run killed while its backup is written leaves no file that looks like a
+// backup; the next run passes what it left over.
+TEST_F(BackupFolder, OnlyAWholeFlushedFileGetsABackupsName) {
+  CreateDirectoryW(root_.c_str(), nullptr);
+  EXPECT_EXIT(
+      {
+        SetBackupFileCalls({EndDuringTheFlush, CloseHandle});
+        WriteBackupFile(root_, L"stem", L"whole content");
+      },
+      testing::ExitedWithCode(7), "");
+  EXPECT_EQ(GetFileAttributesW((root_ + L"\\stem.reg").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW((root_ + L"\\stem.partial").c_str()), INVALID_FILE_ATTRIBUTES);
+  const BackupFile next = WriteBackupFile(root_, L"stem", L"next");
+  EXPECT_EQ(next.path, root_ + L"\\stem.reg");
+  EXPECT_EQ(Read(next.path).size(), 2 + 2 * 4u);
+}
+
 TEST_F(BackupFolder, AFileWhereTheFolderShouldBeIsAnError) {
   CreateDirectoryW(root_.c_str(), nullptr);
   std::ofstream((root_ + L"\\Varneth").c_str()) << "in the way";

@@ -8,6 +8,7 @@
 
 #include "cleanup/scratch_registry.h"
 #include "probes/account_sid.h"
+#include "probes/process_token.h"
 
 namespace varneth {
 namespace {
@@ -34,12 +35,14 @@ const std::string kExtension = "vntplan";
 const std::string kRecord =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + kExtension;
 const std::string kClass = "SOFTWARE\\Classes\\VarnethPlanClass";
+// A user who is not the process's, with scratch hives under HKEY_USERS.
+const std::string kOtherSid = "S-1-5-21-4711-4711-4711-1001";
 
 // Runs the plan and gives back its registry calls in order.
-std::vector<std::string> PlanCalls(const char* sidText, const char* accountName) {
+std::vector<std::string> PlanCalls(const KeyOwner& owner) {
   g_calls.clear();
   SetCleanupPlanObserver(RecordCall);
-  CleanExtension(kExtension.c_str(), sidText, accountName);
+  CleanExtension(kExtension.c_str(), owner);
   SetCleanupPlanObserver(nullptr);
   return g_calls;
 }
@@ -65,9 +68,11 @@ class CleanupPlanCalls : public ::testing::Test {
     char name[256];
     DWORD size = sizeof name;
     GetUserNameA(name, &size);
-    account_ = name;
+    // The SID of a name lookup, which the plan's paths are checked against,
+    // is the token's here: Wine's one user has no namesake elsewhere.
     sid_ = GetAccountSidText(name).Bytes();
     ASSERT_FALSE(sid_.empty());
+    owner_.sidText = GetProcessUserSidText();
     HKEY probe;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kClass.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &probe, nullptr) != ERROR_SUCCESS) {
@@ -79,10 +84,13 @@ class CleanupPlanCalls : public ::testing::Test {
   void TearDown() override {
     SetCleanupPlanObserver(nullptr);
     RemoveTree(HKEY_CURRENT_USER, kRecord);
+    RemoveTree(HKEY_CURRENT_USER, "Software\\Classes\\." + kExtension);
     RemoveTree(HKEY_LOCAL_MACHINE, kClass);
+    RemoveTree(HKEY_USERS, kOtherSid);
+    RemoveTree(HKEY_USERS, kOtherSid + "_Classes");
   }
-  std::string account_;
   std::string sid_;
+  KeyOwner owner_;
 };
 
 // The plan's registry calls in order, for a list that holds a default value,
@@ -95,7 +103,7 @@ TEST_F(CleanupPlanCalls, FollowTheFixedOrder) {
   AddString(HKEY_LOCAL_MACHINE, kClass + "\\shell", "v", "x");
   AddKey(HKEY_LOCAL_MACHINE, kClass + "\\shell\\open");
 
-  const std::vector<std::string> calls = PlanCalls(sid_.c_str(), account_.c_str());
+  const std::vector<std::string> calls = PlanCalls(owner_);
 
   const std::string users = sid_ + "\\" + list;
   std::vector<std::string> expected = {
@@ -115,7 +123,7 @@ TEST_F(CleanupPlanCalls, FollowTheFixedOrder) {
       "delete 5 " + users + "\\",
       "delete 5 " + users + "\\VarnethPlanClass",
       "delete 5 " + users + "\\sub\\",
-      "sid 0 " + account_,
+      "sid 0 " + sid_,
       "delete 5 " + sid_ + "\\" + kRecord,
       "walk 2 " + kRecord,
       "delete 3 " + kRecord + "\\OpenWithProgids\\",
@@ -149,7 +157,7 @@ TEST_F(CleanupPlanCalls, EachPassFindsTheOneBeforeItDone) {
   AddString(HKEY_LOCAL_MACHINE, kClass + "\\shell\\open", "v", "x");
   g_states.clear();
   SetCleanupPlanObserver(RecordStateAtWalks);
-  CleanExtension(kExtension.c_str(), sid_.c_str(), account_.c_str());
+  CleanExtension(kExtension.c_str(), owner_);
   SetCleanupPlanObserver(nullptr);
   const std::string users = sid_ + "\\" + list;
   EXPECT_EQ(g_states, (std::vector<std::string>{
@@ -163,18 +171,52 @@ TEST_F(CleanupPlanCalls, EachPassFindsTheOneBeforeItDone) {
                       }));
 }
 
+// The Explorer record's deletion reads the SID anew from the token, not
+// from what start-up kept.
 TEST_F(CleanupPlanCalls, AnEmptySidTextStillRunsEveryStep) {
-  const std::vector<std::string> calls = PlanCalls("", "varneth-no-such-account-4711");
+  const std::vector<std::string> calls = PlanCalls(KeyOwner{});
   std::vector<std::string> expected = {
       "walk 4 \\" + kRecord + "\\OpenWithProgids",
       "walk 4 \\" + kRecord + "\\OpenWithProgids",
-      "sid 0 varneth-no-such-account-4711",
-      "delete 5 \\" + kRecord,
+      "sid 0 ",
+      "delete 5 " + sid_ + "\\" + kRecord,
       "walk 2 " + kRecord,
       "delete 3 " + kRecord,
   };
   AppendClosingCalls(expected);
   EXPECT_EQ(calls, expected);
+}
+
+// Another user's keys: their list, record, class keys and RecentDocs entry
+// in their hives under HKEY_USERS go; the process's own stay.
+TEST_F(CleanupPlanCalls, AnotherUsersKeysAreReachedInTheirHives) {
+  const std::string& other = kOtherSid;
+  const std::string classes = kOtherSid + "_Classes";
+  const std::string recent =
+      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs\\." + kExtension;
+  AddString(HKEY_USERS, other + "\\" + kRecord + "\\OpenWithProgids", "VarnethPlanClass", "");
+  AddString(HKEY_USERS, other + "\\" + recent, "v", "x");
+  AddString(HKEY_USERS, classes + "\\." + kExtension, nullptr, "VarnethPlanClass");
+  AddKey(HKEY_USERS, classes + "\\" + kExtension + "_auto_file\\shell");
+  AddString(HKEY_LOCAL_MACHINE, kClass, nullptr, "x");
+  AddString(HKEY_CURRENT_USER, kRecord + "\\OpenWithProgids", "VarnethPlanClass", "");
+  AddString(HKEY_CURRENT_USER, "Software\\Classes\\." + kExtension, nullptr, "own");
+
+  KeyOwner owner{KeyOwnerCase::kDesktopUser, CopyText(other.c_str()), CopyText("PC\\other")};
+  const std::vector<std::string> calls = PlanCalls(owner);
+
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClass));
+  EXPECT_FALSE(KeyExists(HKEY_USERS, other + "\\" + kRecord));
+  EXPECT_FALSE(KeyExists(HKEY_USERS, other + "\\" + recent));
+  EXPECT_FALSE(KeyExists(HKEY_USERS, classes + "\\." + kExtension));
+  EXPECT_FALSE(KeyExists(HKEY_USERS, classes + "\\" + kExtension + "_auto_file"));
+  EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRecord + "\\OpenWithProgids", "VarnethPlanClass"));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\." + kExtension));
+  // HKEY_CURRENT_USER is code 2 to the walker and 3 to the deletion.
+  for (const std::string& call : calls) {
+    EXPECT_NE(call.rfind("walk 2 ", 0), 0u) << call;
+    EXPECT_NE(call.rfind("delete 3 ", 0), 0u) << call;
+  }
 }
 
 }  // namespace

@@ -34,6 +34,11 @@ std::vector<std::string> Described(const std::vector<CleanupTarget>& targets) {
   return lines;
 }
 
+// The keys of the user the process runs as, as start-up names them.
+KeyOwner ProcessUser(const std::string& sid) {
+  return KeyOwner{KeyOwnerCase::kProcessUser, CopyText(sid.c_str()), Text()};
+}
+
 class CleanupTargets : public testing::Test {
  protected:
   void SetUp() override {
@@ -78,16 +83,18 @@ TEST_F(CleanupTargets, TheOwnHiveIsNamedOnceUnderTheCurrentUser) {
       "HKEY_CURRENT_USER\\" + kExplorer + "RecentDocs\\.vnttgt",
       "HKEY_CURRENT_USER\\" + kExplorer + "RecentDocs [.vnttgt]",
   };
-  EXPECT_EQ(Described(ListCleanupTargets("vnttgt", sid_.c_str())), expected);
+  EXPECT_EQ(Described(ListCleanupTargets("vnttgt", ProcessUser(sid_))), expected);
   // Letter case does not make it another user's hive.
   std::string lower = sid_;
   lower[0] = 's';
-  EXPECT_EQ(Described(ListCleanupTargets("vnttgt", lower.c_str())), expected);
+  EXPECT_EQ(Described(ListCleanupTargets("vnttgt", ProcessUser(lower))), expected);
 }
 
+// A SID that is not the process's, kept at start-up when its keys are not to
+// be taken: the Explorer record there is a target of its own.
 TEST_F(CleanupTargets, AnotherUsersHiveIsATargetOfItsOwn) {
   const std::vector<std::string> targets =
-      Described(ListCleanupTargets("vnttgt", "S-1-5-21-1-2-3-4711"));
+      Described(ListCleanupTargets("vnttgt", ProcessUser("S-1-5-21-1-2-3-4711")));
   ASSERT_EQ(targets.size(), 10u);
   EXPECT_EQ(targets[0], "HKEY_USERS\\S-1-5-21-1-2-3-4711\\" + kRecord);
   EXPECT_EQ(targets[1], "HKEY_USERS\\S-1-5-21-1-2-3-4711\\" + kExplorer + "FileExts [.vnttgt]");
@@ -96,7 +103,8 @@ TEST_F(CleanupTargets, AnotherUsersHiveIsATargetOfItsOwn) {
 TEST_F(CleanupTargets, AValueNamedLikeATargetKeyIsATargetAndExistenceIsNoted) {
   AddString(HKEY_CURRENT_USER, "Software\\Classes", ".vnttgt", "a value, not the key");
   AddString(HKEY_CURRENT_USER, kRecord + "\\UserChoice", "Progid", "x");
-  const std::vector<std::string> targets = Described(ListCleanupTargets("vnttgt", sid_.c_str()));
+  const std::vector<std::string> targets =
+      Described(ListCleanupTargets("vnttgt", ProcessUser(sid_)));
   EXPECT_EQ(targets[0], "+HKEY_CURRENT_USER\\" + kRecord);
   EXPECT_EQ(targets[1], "HKEY_CURRENT_USER\\" + kExplorer + "FileExts [.vnttgt]");
   EXPECT_EQ(targets[2], "HKEY_CURRENT_USER\\Software\\Classes\\.vnttgt");
@@ -111,7 +119,8 @@ TEST_F(CleanupTargets, ClassesInsideAnotherListedClassAreLeftOut) {
   AddString(HKEY_CURRENT_USER, list, "VarnethTgt", "");
   AddString(HKEY_CURRENT_USER, list + "\\sub", "varnethtgt", "");  // the same class again
   AddString(HKEY_LOCAL_MACHINE, kClass + "\\Nested", "v", "x");
-  const std::vector<std::string> targets = Described(ListCleanupTargets("vnttgt", sid_.c_str()));
+  const std::vector<std::string> targets =
+      Described(ListCleanupTargets("vnttgt", ProcessUser(sid_)));
   ASSERT_GE(targets.size(), 2u);
   EXPECT_EQ(targets[0], "+HKEY_LOCAL_MACHINE\\" + kClass);
   EXPECT_EQ(targets[1], "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes [VarnethTgt]");

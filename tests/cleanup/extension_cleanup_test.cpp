@@ -11,7 +11,7 @@
 #include "cleanup/cleanup_plan.h"
 #include "cleanup/registry/registry_export.h"
 #include "cleanup/scratch_registry.h"
-#include "probes/account_sid.h"
+#include "probes/process_token.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
@@ -55,11 +55,8 @@ std::wstring TestFolder() {
 }
 
 CleanupOutcome CleanIntoTestFolder(const char* extension) {
-  char account[256];
-  DWORD size = sizeof account;
-  GetUserNameA(account, &size);
-  const Text sid = GetAccountSidText(account);
-  return RunExtensionCleanup({extension, sid, account, TestFolder(), false});
+  const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};
+  return RunExtensionCleanup({extension, owner, TestFolder(), false});
 }
 
 // The backup is on disk, flushed and closed, before the plan deletes
@@ -99,6 +96,43 @@ TEST(RunExtensionCleanup, ABackupThatFailsToFlushOrCloseIsRemovedAndNothingIsDel
     EXPECT_TRUE(RemoveDirectoryW(TestFolder().c_str())) << "a file was left behind";
   }
   RemoveTree(HKEY_CURRENT_USER, key);
+}
+
+// Another user's keys are saved by their HKEY_USERS paths, so the backup
+// restores them into that user's hives, and the deletions, bounded by that
+// backup, reach them there; the process's own keys are not touched.
+TEST(RunExtensionCleanup, SavesAndRemovesAnotherUsersKeysByTheirHkeyUsersPaths) {
+  const std::string other = "S-1-5-21-4711-4711-4711-1002";
+  const std::string classKey = other + "_Classes\\.vntother";
+  const std::string record =
+      other + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vntother";
+  const std::string ownClassKey = "Software\\Classes\\.vntother";
+  AddString(HKEY_USERS, classKey, nullptr, "theirs");
+  AddString(HKEY_USERS, record + "\\UserChoice", "Progid", "theirs");
+  AddString(HKEY_CURRENT_USER, ownClassKey, nullptr, "own");
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"varneth-other-user-test";
+  const KeyOwner owner{KeyOwnerCase::kDesktopUser, CopyText(other.c_str()), Text()};
+
+  const CleanupOutcome outcome = RunExtensionCleanup({"vntother", owner, folder, false});
+
+  EXPECT_EQ(outcome.result, CleanupResult::kRemoved);
+  EXPECT_FALSE(KeyExists(HKEY_USERS, classKey));
+  EXPECT_FALSE(KeyExists(HKEY_USERS, record));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, ownClassKey));
+  std::vector<std::string> saved;
+  for (const TargetFate& fate : outcome.targets) {
+    saved.push_back(NarrowText(FullKeyPath(fate.target)).Bytes());
+  }
+  // The backup saves each target under this name.
+  EXPECT_EQ(saved, (std::vector<std::string>{"HKEY_USERS\\" + record,
+                                             "HKEY_USERS\\" + classKey}));
+  DeleteFileW(outcome.backupPath.c_str());
+  RemoveDirectoryW(folder.c_str());
+  RemoveTree(HKEY_USERS, other);
+  RemoveTree(HKEY_USERS, other + "_Classes");
+  RemoveTree(HKEY_CURRENT_USER, ownClassKey);
 }
 
 class GuardedDeletion : public ScratchKeyTest {

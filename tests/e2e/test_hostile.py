@@ -36,9 +36,12 @@ class Hostile(wc.VarnethTestCase):
         self.assert_bytes(result.stdout, TURN + b"\r\r\n" + b"v" * 2048 + QUESTION)
 
     def test_control_characters_and_undecodable_bytes(self):
-        typed = [b"a\x00b", b"n", b"\x81", b"n", b"\xff\xfe", b"n", b"\x1b[A\x07", b"n",
-                 b"\x01\x02", b"y"]
-        self.assert_survived(wc.run_session(self.exe, typed), 5)
+        # Wine's console leaves the NUL out, so "ab" is cleaned and "n" answers.
+        # The rest hold control characters, or bytes the terminal cannot
+        # decode (which arrive as U+FFFD, outside code page 936): each is
+        # refused without a word, so the next line is the next extension.
+        typed = [b"a\x00b", b"n", b"\x81", b"\xff\xfe", b"\x1b[A\x07", b"\x01\x02", b"vnth", b"y"]
+        self.assert_survived(wc.run_session(self.exe, typed), 2)
 
     def test_backslashes_in_the_extension(self):
         # No extension holds a backslash: every such input is refused.

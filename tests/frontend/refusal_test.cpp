@@ -39,6 +39,10 @@ TEST(HoldsBackslash, JudgesCharacterByCharacter) {
   EXPECT_TRUE(HoldsBackslash("a\x5C\x9C\x5C"));
   EXPECT_FALSE(HoldsBackslash(""));
   EXPECT_FALSE(HoldsBackslash("\x9C"));  // a lone lead byte at the end reads no further
+  // 0x80 (the euro sign) is one character: the backslash after it is one.
+  EXPECT_TRUE(HoldsBackslash("\x80\\UserChoice"));
+  EXPECT_TRUE(IsRefusedExtension("\x80\\UserChoice"));
+  EXPECT_TRUE(HoldsBackslash("\xFF\\"));
 }
 
 TEST(IsRefusedExtension, AcceptsEverythingElse) {

@@ -32,7 +32,10 @@ void Check(bool ok) {
   if (!ok) std::abort();
 }
 
-bool Lead(char c) { return static_cast<unsigned char>(c) >= 0x80; }
+bool Lead(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x81 && byte <= 0xFE;
+}
 
 // Characters: a lead byte and the byte after it, unless the lead byte ends the text.
 size_t Width(const std::string& s, size_t i) { return Lead(s[i]) && i + 1 < s.size() ? 2 : 1; }

@@ -95,6 +95,14 @@ TEST(ProgramTexts, CommandLineTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kBackupWouldFail, ToCodePage936("备份文件将无法写入："));
   EXPECT_EQ(texts::kNothingWouldBeDeleted, ToCodePage936("，实际运行时不会删除任何内容。"));
   EXPECT_EQ(texts::kSummaryNotRemoved, ToCodePage936(": 关联未删除"));
+  EXPECT_EQ(texts::kInterrupted, ToCodePage936("已中断：之后的扩展名均未处理。"));
+}
+
+TEST(ProgramTexts, WhoseKeysTextsAreTheCodePage936FormOfTheirReadableText) {
+  EXPECT_EQ(texts::kDesktopUserKeysLead, ToCodePage936("清理桌面用户 "));
+  EXPECT_EQ(texts::kUserKeysTail, ToCodePage936(" 的注册表项"));
+  EXPECT_EQ(texts::kOwnKeysLead, ToCodePage936("无法使用桌面用户的注册表，清理运行 Varneth 的帐户 "));
+  EXPECT_EQ(texts::kNoConsoleUser, ToCodePage936("没有用户登录到控制台，未做任何更改。"));
 }
 
 TEST(ProgramTexts, EveryConfirmationEndsWithTheSameQuestion) {

@@ -156,6 +156,18 @@ TEST(ToLowerCase, LowersAsciiLettersOnly) {
   EXPECT_EQ(Str(ToLowerCase("A\x81")), "a\x81");
 }
 
+// Code page 936's lead bytes are 0x81 to 0xFE; 0x80 (the euro sign) and 0xFF
+// are characters of one byte, so the byte after them is a character too.
+TEST(LeadBytes, FollowCodePage936) {
+  EXPECT_FALSE(IsLeadByte(0x7F));
+  EXPECT_FALSE(IsLeadByte(0x80));
+  EXPECT_TRUE(IsLeadByte(0x81));
+  EXPECT_TRUE(IsLeadByte(0xFE));
+  EXPECT_FALSE(IsLeadByte(0xFF));
+  EXPECT_EQ(Str(ToLowerCase("\x80" "A\xFF" "B\xFE" "C")), "\x80" "a\xFF" "b\xFE" "C");
+  EXPECT_EQ(Str(RemoveSpaces("\x80\xA1\xA1")), "\x80");
+}
+
 TEST(ByteBuffers, ConversionsAndLengths) {
   const ByteBuffer bytes = TextToBytes("ab");
   ASSERT_EQ(BytesLength(bytes), 2);
