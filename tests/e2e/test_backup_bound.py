@@ -125,7 +125,7 @@ class BackupBound(wc.VarnethTestCase):
 
         listing = wc.run_command_line(self.exe, ["/n", ext])
         self.assertEqual(listing.returncode, 0)
-        self.assertIn(f"将删除: {escaped_class} (3 个键, 1 个值)\r\n".encode(CP), listing.stdout)
+        self.assertIn(lines(place("将删除", escaped_class, 3, 1)), listing.stdout)
 
         with tempfile.TemporaryDirectory() as folder:
             result = wc.run_command_line(self.exe, ["/b", wc.windows_path(folder), ext])

@@ -56,7 +56,7 @@ class CommandLine(wc.VarnethTestCase):
         result = self.run_args("-n", "vntclilf")
         self.assertEqual(result.returncode, 0)
         self.assert_bytes(result.stdout, lines(
-            f"将删除: {key} (1 个键, 0 个值)",
+            place("将删除", key, 1, 0),
             "备份文件将无法写入：有键名或值名含换行符，备份文件无法记录，实际运行时不会删除任何内容。",
             "vntclilf: 试运行，将删除 1 项，未做任何更改"))
         result = self.run_args("vntclilf")
@@ -68,7 +68,7 @@ class CommandLine(wc.VarnethTestCase):
         self.seed_keys([key], f'[{key}]\n@="x"\n\n')
         result = self.run_args("-n", "测试")
         self.assertEqual(result.returncode, 0)
-        self.assert_bytes(result.stdout, lines(f"将删除: {key} (1 个键, 1 个值)",
+        self.assert_bytes(result.stdout, lines(place("将删除", key, 1, 1),
                                                "测试: 试运行，将删除 1 项，未做任何更改"))
 
     def test_two_extensions_with_a_backup_folder_of_their_own(self):
@@ -122,7 +122,7 @@ class CommandLine(wc.VarnethTestCase):
         self.addCleanup(lambda: [p.unlink() for p in wc.backup_folder().glob("vntclistay-*")])
         result = self.run_args("vntclistay")
         self.assertEqual(result.returncode, 1)
-        self.assertIn(f"未能删除: {auto} (2 个键, 1 个值)\r\n".encode(CP), result.stdout)
+        self.assertIn(lines(place("未能删除", auto, 2, 1)), result.stdout)
         self.assertTrue(result.stdout.endswith(lines("vntclistay: 已删除 0 项，1 项未能删除")))
         self.assertTrue(wc.key_exists(auto))
 
