@@ -25,7 +25,9 @@ def host_runs_wow64() -> bool:
 
 
 def env64():
-    return wc.wine_env(VARNETH_WINEPREFIX=str(PREFIX), WINEARCH="win64",
+    # WINEPREFIX too: wineserver reads it, and wine_env took it from the run's
+    # own prefix, whose server stays up until the run ends (-w would wait).
+    return wc.wine_env(VARNETH_WINEPREFIX=str(PREFIX), WINEPREFIX=str(PREFIX), WINEARCH="win64",
                        WINEDLLOVERRIDES="mscoree,mshtml=")
 
 
