@@ -5,9 +5,8 @@ import unittest
 
 import wine_console as wc
 from test_cleanup import FILE_EXTS, MACHINE_CLASSES, USER_CLASSES, association, association_keys
+from report_lines import KEEPS_CLASS_NAMES
 from test_dialogue import QUESTION, TURN, partly_removed
-
-KEEPS_CLASS_NAMES = "  列表中的类未能删除，其类名已保留，以便下次运行时删除"
 
 CANARIES = [f"{MACHINE_CLASSES}\\VarnethHostileCanary\\shell",
             f"{USER_CLASSES}\\VarnethHostileCanary\\shell",
