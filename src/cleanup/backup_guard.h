@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cleanup/backup_snapshot.h"
+#include "cleanup/class_use.h"
 #include "cleanup/registry/registry_delete.h"
 
 namespace varneth {
@@ -24,6 +25,9 @@ struct BackupGuard {
   std::vector<KeyDeletionResult> keyDeletions;
   // A class name was left in the user's list because its class key stayed.
   bool keptClassNames = false;
+  // The judgement of the list: a name of a class that is not the extension's
+  // own never keeps the list, since no run deletes that class.
+  const ClassUse* classes = nullptr;
 };
 
 // The checks over `guard`, which must outlive them:

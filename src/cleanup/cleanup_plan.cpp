@@ -4,11 +4,13 @@
 // After windows.h, which it relies on.
 #include <shlobj.h>
 
+#include "cleanup/cleanup_targets.h"
 #include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_delete.h"
 #include "cleanup/registry/registry_open.h"
 #include "cleanup/registry/registry_walker.h"
 #include "probes/process_token.h"
+#include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
@@ -71,8 +73,11 @@ void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef 
   Delete(root, startPath, check, followedLength);
 }
 
-void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionCheck* check) {
+void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionCheck* check,
+                    const ClassUse* classes) {
   const TextRef sidText = owner.sidText;
+  const ClassUse judged = classes != nullptr ? ClassUse{} : JudgeListedClasses(extension, owner);
+  const ClassUse& classUse = classes != nullptr ? *classes : judged;
   RegistryRecordList classList;
   RegistryRecordList records;
 
@@ -85,7 +90,13 @@ void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionChec
   const std::int32_t classFollowed = ParentPart(MachineClassPath("x"));
   Walk(kUsers, classListPath, classList, listFollowed);
   for (const RegistryKeyRecord& entry : classList) {
-    if (!IsClassListEntry(entry, classListPath)) continue;
+    // The name as the walk read it must be an own class as stored: an ANSI
+    // form that only resembles one (a character the code page cannot hold,
+    // read as "?" or as a similar letter) is not.
+    if (!IsClassListEntry(entry, classListPath) ||
+        !IsOwnClass(classUse, WidenText(entry.value.name))) {
+      continue;
+    }
     DeleteTree(kLocalMachine, MachineClassPath(entry.value.name), records, check, classFollowed);
   }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "cleanup/class_use.h"
 #include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_delete.h"
 #include "cleanup/registry/registry_walker.h"
@@ -20,9 +21,11 @@ namespace varneth {
 // tells the shell that associations changed. Reports nothing: whatever is missing, protected
 // or still has subkeys simply stays. The class names are the values of
 // OpenWithProgids itself. With a check, each deletion is made only when it
-// allows it; the calls and their order stay the same.
-void CleanExtension(TextRef extension, const KeyOwner& owner,
-                    const DeletionCheck* check = nullptr);
+// allows it; the calls and their order stay the same. Only the extension's
+// own classes are walked and deleted: those `classes` judged so, or when it
+// is null those the plan's own judgement of the list finds.
+void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionCheck* check = nullptr,
+                    const ClassUse* classes = nullptr);
 
 // Walks the tree at startPath and deletes it: for each record in turn its
 // item going forward and a record's key going backward, so every key is met

@@ -100,10 +100,16 @@ const std::wstring& MachineClassesPrefix() {
   return prefix;
 }
 
-std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, const KeyOwner& owner) {
+ClassUse JudgeListedClasses(TextRef extension, const KeyOwner& owner) {
+  return JudgeClassUse(ReadClassNames(owner.sidText, extension), extension, UserRootsOf(owner));
+}
+
+std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, const KeyOwner& owner,
+                                              const ClassUse* classes) {
   const TextRef sidText = owner.sidText;
+  const ClassUse judged = classes != nullptr ? ClassUse{} : JudgeListedClasses(extension, owner);
   std::vector<CleanupTarget> candidates;
-  for (std::wstring& className : ReadClassNames(sidText, extension)) {
+  for (const std::wstring& className : (classes != nullptr ? *classes : judged).own) {
     AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE, MachineClassesPrefix() + className);
   }
   const bool ownHive =

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cleanup/class_use.h"
 #include "cleanup/registry/registry_key.h"
 #include "probes/key_owner.h"
 #include "runtime/text.h"
@@ -34,6 +35,10 @@ struct CleanupTarget {
 // that would reach the whole class store or nothing is passed over.
 std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension);
 
+// Those class names judged, with the owner's own keys as the user's: which
+// are the extension's own, which are kept.
+ClassUse JudgeListedClasses(TextRef extension, const KeyOwner& owner);
+
 // The keys the plan deletes for the extension: the machine-wide classes its
 // OpenWithProgids names, the Explorer record under HKEY_USERS\<SID text>
 // (under HKEY_CURRENT_USER when that SID is the process's own user: one key,
@@ -47,8 +52,11 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension);
 // `existed` tells whether each one exists now.
 std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, const KeyOwner& owner);
 
-// The same targets, with `existed` not yet looked at.
-std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, const KeyOwner& owner);
+// The same targets, with `existed` not yet looked at. Of the classes only the
+// extension's own are targets: those `classes` judged so, or when it is null
+// those a judgement of the user's list made here finds.
+std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, const KeyOwner& owner,
+                                              const ClassUse* classes = nullptr);
 
 // Notes whether each value target exists; each key that holds value targets
 // is opened once for all of them (the values named like the class keys all

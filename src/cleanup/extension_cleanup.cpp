@@ -142,7 +142,10 @@ StayReasons WhyItStayed(TargetFate& fate, const CleanupRequest& request,
 
 CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   CleanupOutcome outcome;
-  std::vector<CleanupTarget> targets = FindCleanupTargets(request.extension, request.owner);
+  const ClassUse classes = JudgeListedClasses(request.extension, request.owner);
+  outcome.keptClasses = classes.kept;
+  std::vector<CleanupTarget> targets =
+      FindCleanupTargets(request.extension, request.owner, &classes);
   NoteExistingValues(targets);
 
   // Each existing target is exported as it is found: the export also counts
@@ -184,8 +187,9 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
 
   BackupGuard guard;
   guard.snapshot = &snapshot;
+  guard.classes = &classes;
   const DeletionCheck check = GuardDeletions(guard);
-  CleanExtension(request.extension, request.owner, &check);
+  CleanExtension(request.extension, request.owner, &check, &classes);
 
   for (TargetFate& fate : outcome.targets) {
     fate.stayed = TargetExists(fate.target);

@@ -52,8 +52,9 @@ struct TargetFate {
 
 struct CleanupOutcome {
   CleanupResult result = CleanupResult::kRemoved;
-  std::vector<TargetFate> targets;  // in the plan's order
-  std::wstring backupPath;          // the file written, or the one that could not be
+  std::vector<TargetFate> targets;      // in the plan's order
+  std::vector<KeptClass> keptClasses;  // listed classes not the extension's own
+  std::wstring backupPath;             // the file written, or the one that could not be
   // Why the backup could not be made (in a dry run: would not be);
   // backupError goes with a registry or file failure.
   ExportProblem backupProblem = ExportProblem::kNone;

@@ -87,6 +87,11 @@ void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
     for (const char* reason : StayReasonLines(fate)) WriteLine({reason});
     for (const Text& link : RegistryLinkLines(fate)) WriteLine({link});
   }
+  for (const KeptClass& kept : outcome.keptClasses) {
+    WriteLine({outcome.result == CleanupResult::kListed ? texts::kWouldKeepLead : texts::kKeptLead,
+               KeptClassDisplayName(kept)});
+    WriteLine({KeptClassReasonLine(kept)});
+  }
   const Text listed = Number(static_cast<std::int32_t>(outcome.targets.size()) - stayed);
   if (outcome.result == CleanupResult::kListed) {
     if (outcome.backupProblem != ExportProblem::kNone) {

@@ -22,11 +22,19 @@ Text RemoveDots(TextRef text) {
   return ReplaceText(text, ".", std::nullopt, std::nullopt, std::nullopt, true);
 }
 
-// The confirmation line, after what the user must know first: the keys that
-// stayed, or the backup that could not be written. When everything is gone
-// (or nothing was there) only the confirmation is written, as it always was.
+// The confirmation line, after what the user must know first: the listed
+// classes kept whole, the keys that stayed, or the backup that could not be
+// written. When everything is gone (or nothing was there) and no class was
+// kept, only the confirmation is written, as it always was.
 void WriteOutcome(TextRef extension, const CleanupOutcome& outcome) {
   const char* verdict = nullptr;
+  if (outcome.result != CleanupResult::kBackupFailed && !outcome.keptClasses.empty()) {
+    ConsoleWriteText({texts::kLineEnd, texts::kKeptClassesHeading, texts::kLineEnd});
+    for (const KeptClass& kept : outcome.keptClasses) {
+      ConsoleWriteText({ConcatTexts({KeptClassDisplayName(kept), texts::kLineEnd,
+                                     KeptClassReasonLine(kept), texts::kLineEnd})});
+    }
+  }
   if (outcome.result == CleanupResult::kBackupFailed) {
     ConsoleWriteText({ConcatTexts({texts::kLineEnd, BackupFailureLine(outcome), texts::kLineEnd})});
     verdict = texts::kAssociationNotRemoved;

@@ -39,6 +39,31 @@ Text LeftAndGoneText(const TargetFate& fate) {
                       texts::kValuesCounted});
 }
 
+Text KeptClassDisplayName(const KeptClass& kept) {
+  return EscapedText(MachineClassFullPath(kept.name));
+}
+
+Text KeptClassReasonLine(const KeptClass& kept) {
+  switch (kept.reason) {
+    case KeepReason::kExtensionKey:
+      return CopyText(texts::kKeptExtensionKey);
+    case KeepReason::kSystemClass:
+      return CopyText(texts::kKeptSystemClass);
+    case KeepReason::kProgramClass:
+      return CopyText(texts::kKeptProgramClass);
+    case KeepReason::kUrlProtocol:
+      return CopyText(texts::kKeptUrlProtocol);
+    case KeepReason::kUsedElsewhere:
+      break;
+  }
+  Text line = CopyText(texts::kKeptUsedElsewhere);
+  for (size_t i = 0; i < kept.users.size(); ++i) {
+    line = ConcatTexts({line, i == 0 ? "" : texts::kListSeparator, EscapedText(kept.users[i])});
+  }
+  if (kept.moreUsers) line = ConcatTexts({line, texts::kAndOthers});
+  return line;
+}
+
 Text SystemErrorText(DWORD error) {
   char* message = nullptr;
   const DWORD length = FormatMessageA(

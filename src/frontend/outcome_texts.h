@@ -26,6 +26,11 @@ std::vector<Text> RegistryLinkLines(const TargetFate& fate);
 // " (剩余 <n> 个键, <m> 个值; 已删除 <p> 个键, <q> 个值)".
 Text LeftAndGoneText(const TargetFate& fate);
 
+// A kept class's full path, and the line that says why it stays whole (for a
+// shared class, with the first extensions or protocols that use it).
+Text KeptClassDisplayName(const KeptClass& kept);
+Text KeptClassReasonLine(const KeptClass& kept);
+
 // The system's message for an error code, in the ANSI code page, without
 // its line end or closing full stop.
 Text SystemErrorText(DWORD error);

@@ -136,6 +136,26 @@ TEST_F(CleanupPlanCalls, FollowTheFixedOrder) {
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRecord));
 }
 
+// Judging the list itself, the plan walks neither a class another extension
+// uses nor a key of the class store.
+TEST_F(CleanupPlanCalls, WalkOnlyTheExtensionsOwnClasses) {
+  const std::string shared = "SOFTWARE\\Classes\\VarnethPlanShared";
+  for (const char* name : {"VarnethPlanClass", "CLSID", "VarnethPlanShared"}) {
+    AddString(HKEY_CURRENT_USER, kRecord + "\\OpenWithProgids", name, "");
+  }
+  AddKey(HKEY_LOCAL_MACHINE, kClass);
+  AddString(HKEY_LOCAL_MACHINE, shared, nullptr, "");
+  AddString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\.vntplanother", nullptr, "VarnethPlanShared");
+  std::vector<std::string> walks;
+  for (const std::string& call : PlanCalls(owner_)) {
+    if (call.rfind("walk 3 ", 0) == 0) walks.push_back(call);
+  }
+  RemoveTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\.vntplanother");
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, shared));
+  RemoveTree(HKEY_LOCAL_MACHINE, shared);
+  EXPECT_EQ(walks, std::vector<std::string>{"walk 3 " + kClass});
+}
+
 // What the registry holds when each walk begins: the classes go before the
 // list that names them, the list's values before the record, the record
 // before the user's class keys.

@@ -32,8 +32,32 @@ BOOL WINAPI RecordClose(HANDLE file) {
   return CloseHandle(file);
 }
 
+// A network folder's delayed write fails at the flush or at the close.
+BOOL WINAPI FailingFlush(HANDLE file) {
+  FlushFileBuffers(file);
+  SetLastError(ERROR_NETNAME_DELETED);
+  return FALSE;
+}
+
+BOOL WINAPI FailingClose(HANDLE file) {
+  CloseHandle(file);
+  SetLastError(ERROR_NETNAME_DELETED);
+  return FALSE;
+}
+
 void RecordPlanCall(const char* call, std::int32_t, const char*) {
   if (std::string(call) == "delete") g_events.push_back("delete");
+}
+
+std::wstring TestFolder() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + L"varneth-flush-test";
+}
+
+CleanupOutcome CleanIntoTestFolder(const char* extension) {
+  const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};
+  return RunExtensionCleanup({extension, owner, TestFolder(), false});
 }
 
 // The backup is on disk, flushed and closed, before the plan deletes
@@ -42,15 +66,11 @@ TEST(RunExtensionCleanup, FlushesAndClosesTheBackupBeforeTheFirstDeletion) {
   const std::string key = "Software\\Classes\\.vntflush";
   RemoveTree(HKEY_CURRENT_USER, key);
   AddString(HKEY_CURRENT_USER, key, "v", "saved first");
-  const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring folder = std::wstring(temp) + L"varneth-flush-test";
 
   g_events.clear();
   SetBackupFileCalls({RecordFlush, RecordClose});
   SetCleanupPlanObserver(RecordPlanCall);
-  const CleanupOutcome outcome = RunExtensionCleanup({"vntflush", owner, folder, false});
+  const CleanupOutcome outcome = CleanIntoTestFolder("vntflush");
   SetCleanupPlanObserver(nullptr);
   SetBackupFileCalls({});
 
@@ -60,7 +80,23 @@ TEST(RunExtensionCleanup, FlushesAndClosesTheBackupBeforeTheFirstDeletion) {
   EXPECT_EQ(std::vector<std::string>(g_events.begin(), g_events.begin() + 3),
             (std::vector<std::string>{"flush", "close", "delete"}));
   DeleteFileW(outcome.backupPath.c_str());
-  RemoveDirectoryW(folder.c_str());
+  RemoveDirectoryW(TestFolder().c_str());
+}
+
+TEST(RunExtensionCleanup, ABackupThatFailsToFlushOrCloseIsRemovedAndNothingIsDeleted) {
+  const std::string key = "Software\\Classes\\.vntflush";
+  for (const BackupFileCalls& calls : {BackupFileCalls{FailingFlush, CloseHandle},
+                                       BackupFileCalls{FlushFileBuffers, FailingClose}}) {
+    AddString(HKEY_CURRENT_USER, key, "v", "kept");
+    SetBackupFileCalls(calls);
+    const CleanupOutcome outcome = CleanIntoTestFolder("vntflush");
+    SetBackupFileCalls({});
+    EXPECT_EQ(outcome.result, CleanupResult::kBackupFailed);
+    EXPECT_EQ(outcome.backupError, static_cast<DWORD>(ERROR_NETNAME_DELETED));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, key, "v"));
+    EXPECT_TRUE(RemoveDirectoryW(TestFolder().c_str())) << "a file was left behind";
+  }
+  RemoveTree(HKEY_CURRENT_USER, key);
 }
 
 // Another user's keys are saved by their HKEY_USERS paths, so the backup
@@ -135,6 +171,8 @@ TEST_F(GuardedDeletion, AKeyGoesOnlyWithWhatTheBackupHolds) {
   AddKey(HKEY_CURRENT_USER, At("k\\child"));  // the platform refuses a key with subkeys
   EXPECT_FALSE(Delete(snapshot, "k\\"));
   RemoveTree(HKEY_CURRENT_USER, At("k\\child"));
+  AddKey(HKEY_CURRENT_USER, At("empty"));  // nothing in it to check but the key itself
+  EXPECT_FALSE(Delete(snapshot, "empty\\"));
 
   // Values still there because their own deletion failed are fine as saved.
   EXPECT_TRUE(Delete(snapshot, "k\\"));

@@ -1,8 +1,9 @@
 // A second program writing the registry while Varneth runs, as Explorer or an
-// installer may: until the stop file appears, it creates new subkeys (each
-// with a value) below given keys, and adds given names to a list key, one at
-// a time. Each place it has written is logged as a line of UTF-8 before the
-// next write, so the log always names everything that existed.
+// installer may: until the stop file appears, it creates new subkeys below
+// given keys (every other one empty, the rest with a value), and adds given
+// names to a list key, one at a time. Each place it has written is logged as
+// a line of UTF-8 before the next write, so the log always names everything
+// that existed.
 //
 //   varneth_test_writer LOG STOP LIST_KEY NAMES KEY [KEY ...]
 //
@@ -66,9 +67,10 @@ int wmain(int argc, wchar_t** argv) {
     if (GetFileAttributesW(stop.c_str()) != INVALID_FILE_ATTRIBUTES) break;
     for (int i = 5; i < argc; ++i) {
       const std::wstring key = std::wstring(argv[i]) + L"\\w" + std::to_wstring(round);
+      const bool empty = round % 2 == 1;
       Log(log, L"key " + key);
-      Log(log, L"value " + key + L"|v");
-      CreateWithValue(key, L"v");
+      if (!empty) Log(log, L"value " + key + L"|v");
+      CreateWithValue(key, empty ? nullptr : L"v");
     }
     if (static_cast<size_t>(round) < names.size()) {
       Log(log, L"value " + list + L"|" + names[round]);

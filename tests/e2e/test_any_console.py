@@ -12,8 +12,8 @@ import unittest
 from pathlib import Path
 
 import wine_console as wc
+from report_lines import lines, place
 from test_cleanup import USER_CLASSES
-from test_command_line import lines
 from test_dialogue import QUESTION, TURN
 from test_terminal import seen
 
@@ -82,7 +82,7 @@ class AnyConsole(wc.VarnethTestCase):
             backup = next(Path(tmp).glob("*.reg"))
             self.assertEqual(returncode, 3)
             self.assert_bytes(stdout, lines(
-                f"备份文件: {wc.windows_path(backup)}", f"已删除: {big} (10101 个键, 10000 个值)",
+                f"备份文件: {wc.windows_path(backup)}", place("已删除", big, 10101, 10000),
                 "vntbig: 已删除 1 项", "已中断：之后的扩展名均未处理。"))
             self.assert_gone([big])
             self.assert_kept([later])

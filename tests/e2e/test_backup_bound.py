@@ -12,10 +12,11 @@ from pathlib import Path
 
 import wine_console as wc
 from reg_text import read_reg, read_reg_file
-from test_cleanup import FILE_EXTS, MACHINE_CLASSES, USER_CLASSES, association, association_keys
-from test_command_line import lines
+from report_lines import (CHANGED_DURING_RUN, CP, KEEPS_CLASS_NAMES, UNREACHABLE, lines, place,
+                          stayed, stayed_pattern)
+from test_cleanup import (FILE_EXTS, MACHINE_CLASSES, RECENT, USER_CLASSES, association,
+                          association_keys)
 
-CP = "cp936"
 WRITER: Path = None
 
 
@@ -93,12 +94,15 @@ class BackupBound(wc.VarnethTestCase):
                 self.assertGreater(len(written_keys), 0)
                 self.assertEqual(existed_keys - now_keys - saved_keys, set())
                 self.assertEqual(existed_values - now_values - saved_values, set())
-                # What stayed of the targets is reported, and then so is exit code 1.
+                # What stayed of the targets is reported with why, and then so
+                # is exit code 1.
                 stayed = [key for key in (f"{FILE_EXTS}\\.{ext}", f"{USER_CLASSES}\\.{ext}",
                                           f"{MACHINE_CLASSES}\\VarnethRace.Doc")
                           if key.upper() in now_keys and key.upper() in saved_keys]
                 for key in stayed:
-                    self.assertIn(f"未能删除: {key} (".encode(CP), result.stdout)
+                    # The user's list stays for the class the writer wrote into.
+                    why = KEEPS_CLASS_NAMES if key.startswith(FILE_EXTS) else CHANGED_DURING_RUN
+                    self.assertRegex(result.stdout, stayed_pattern(key, why))
                 self.assertEqual(result.returncode, 1 if stayed else 0, result.stdout)
 
     def test_names_the_code_page_cannot_hold_are_saved_and_reported_never_substituted(self):
@@ -120,21 +124,25 @@ class BackupBound(wc.VarnethTestCase):
 
         listing = wc.run_command_line(self.exe, ["/n", ext])
         self.assertEqual(listing.returncode, 0)
-        self.assertIn(f"将删除: {escaped_class} (3 个键, 1 个值)\r\n".encode(CP), listing.stdout)
+        self.assertIn(lines(place("将删除", escaped_class, 3, 1)), listing.stdout)
 
         with tempfile.TemporaryDirectory() as folder:
             result = wc.run_command_line(self.exe, ["/b", wc.windows_path(folder), ext])
             self.assertEqual(result.returncode, 1)
-            unreachable = "  名称含有系统代码页无法表示的字符，Varneth 无法删除"
-            self.assertIn(lines(f"未能删除: {escaped_class} (剩余 3 个键, 1 个值; 已删除 0 个键, 0 个值)",
-                                unreachable),
-                          result.stdout)
-            self.assertIn(f"未能删除: {escaped_key} (".encode(CP), result.stdout)
+            backup = self.backups(folder)[0]
+            self.assert_bytes(result.stdout, lines(
+                f"备份文件: {wc.windows_path(backup)}",
+                place("已删除", f"{MACHINE_CLASSES}\\VarnethKor.Doc", 5, 3),
+                stayed(escaped_class, 3, 1, 0, 0), UNREACHABLE,
+                stayed(f"{FILE_EXTS}\\.{ext}", 2, 1, 2, 5), UNREACHABLE, KEEPS_CLASS_NAMES,
+                stayed(escaped_key, 3, 2, 0, 2), UNREACHABLE,
+                place("已删除", f"{USER_CLASSES}\\{ext}_auto_file", 4, 1),
+                place("已删除", f"{RECENT}\\.{ext}", 1, 2),
+                f"{ext}: 已删除 3 项，3 项未能删除"))
             # The decoys, named like the substituted names, are untouched.
             for decoy in decoys:
                 self.assertEqual(wc.export_key(decoy), before[decoy], decoy)
             self.assertTrue(wc.key_exists(f"{MACHINE_CLASSES}\\{korean_class}\\shell\\open"))
-            backup = self.backups(folder)[0]
             saved_keys, _ = read_reg_file(backup)
             self.assertIn(f"{MACHINE_CLASSES}\\{korean_class}\\shell\\open".upper(), saved_keys)
             self.assertIn(f"{USER_CLASSES}\\.{ext}\\{korean_key}".upper(), saved_keys)
@@ -162,7 +170,7 @@ class BackupBound(wc.VarnethTestCase):
         result = wc.run_session(self.exe, [ext.encode(), b"y"])
         self.assertEqual(result.returncode, 0)
         self.assertIn(f"{FILE_EXTS}\\.{ext} (剩余 2 个键, 1 个值; 已删除 3 个键, 5 个值)\r\r\n"
-                      "  列表中的类未能删除，其类名已保留，以便下次运行时删除\r\r\n".encode(CP),
+                      f"{KEEPS_CLASS_NAMES}\r\r\n".encode(CP),
                       result.stdout)
         self.assertTrue(wc.key_exists(stuck))
         self.assertTrue(wc.value_exists(list_key, "VarnethStay.Doc"))

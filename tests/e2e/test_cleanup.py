@@ -114,6 +114,21 @@ class Cleanup(wc.VarnethTestCase):
         self.assert_kept([f"{MACHINE_CLASSES}\\VarnethCanary\\shell", f"{MACHINE_CLASSES}\\txtfile",
                           f"{MACHINE_CLASSES}\\CLSID"])
 
+    def test_the_dialogue_names_the_classes_it_keeps(self):
+        self.seed(association("vntdlgcls", ["VarnethDlgCls.Doc"]) +
+                  f'[{FILE_EXTS}\\.vntdlgcls\\OpenWithProgids]\n"exefile"=hex(0):\n"CLSID"=hex(0):\n\n',
+                  ["vntdlgcls"], ["VarnethDlgCls.Doc"])
+        result = wc.run_session(self.exe, [b"vntdlgcls", b"y"])
+        kept = "".join(f"{line}\r\r\n" for line in (
+            "下列类不只属于此扩展名，已保留：",
+            f"{MACHINE_CLASSES}\\CLSID", "  这是类存储或 Windows 外壳自身的项",
+            f"{MACHINE_CLASSES}\\exefile", "  这是启动程序的类，启动程序的关联不由 Varneth 删除"))
+        # All of the extension's own is gone: the run is no partial one.
+        self.assert_bytes(result.stdout,
+                          TURN + b"\r\r\n" + kept.encode("cp936") + b"\r\r\nvntdlgcls" + QUESTION)
+        self.assert_gone(association_keys("vntdlgcls", ["VarnethDlgCls.Doc"]))
+        self.assert_kept([f"{MACHINE_CLASSES}\\CLSID", f"{MACHINE_CLASSES}\\exefile"])
+
     def test_deep_classes_go_in_one_run(self):
         deep = "\\".join(f"level{i}" for i in range(1, 6))
         text = association("vntdeep", ["VarnethDeep.Doc"])

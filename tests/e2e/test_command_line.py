@@ -3,27 +3,23 @@ console (/dev/null, or a pipe that stays open), output goes to files, and the
 exit code tells what happened."""
 import subprocess
 import tempfile
+import time
 import unittest
 from pathlib import Path
 
 import wine_console as wc
-from test_cleanup import MACHINE_CLASSES, association, association_keys
-
-CP = "cp936"
-
-
-def lines(*texts: str) -> bytes:
-    return b"".join(text.encode(CP) + b"\r\n" for text in texts)
+from report_lines import LINK, CP, backup_failed, lines, place, stayed
+from test_cleanup import FILE_EXTS, MACHINE_CLASSES, association, association_keys
 
 
 def fates(lead: str, ext: str, cls: str):
     """The target lines of association(ext, [cls]), in the cleanup's order."""
     explorer = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer"
-    return [f"{lead}: {MACHINE_CLASSES}\\{cls} (5 个键, 3 个值)",
-            f"{lead}: {explorer}\\FileExts\\.{ext} (4 个键, 5 个值)",
-            f"{lead}: HKEY_CURRENT_USER\\Software\\Classes\\.{ext} (1 个键, 2 个值)",
-            f"{lead}: HKEY_CURRENT_USER\\Software\\Classes\\{ext}_auto_file (4 个键, 1 个值)",
-            f"{lead}: {explorer}\\RecentDocs\\.{ext} (1 个键, 2 个值)"]
+    return [place(lead, f"{MACHINE_CLASSES}\\{cls}", 5, 3),
+            place(lead, f"{explorer}\\FileExts\\.{ext}", 4, 5),
+            place(lead, f"HKEY_CURRENT_USER\\Software\\Classes\\.{ext}", 1, 2),
+            place(lead, f"HKEY_CURRENT_USER\\Software\\Classes\\{ext}_auto_file", 4, 1),
+            place(lead, f"{explorer}\\RecentDocs\\.{ext}", 1, 2)]
 
 
 class CommandLine(wc.VarnethTestCase):
@@ -60,7 +56,7 @@ class CommandLine(wc.VarnethTestCase):
         result = self.run_args("-n", "vntclilf")
         self.assertEqual(result.returncode, 0)
         self.assert_bytes(result.stdout, lines(
-            f"将删除: {key} (1 个键, 0 个值)",
+            place("将删除", key, 1, 0),
             "备份文件将无法写入：有键名或值名含换行符，备份文件无法记录，实际运行时不会删除任何内容。",
             "vntclilf: 试运行，将删除 1 项，未做任何更改"))
         result = self.run_args("vntclilf")
@@ -72,7 +68,7 @@ class CommandLine(wc.VarnethTestCase):
         self.seed_keys([key], f'[{key}]\n@="x"\n\n')
         result = self.run_args("-n", "测试")
         self.assertEqual(result.returncode, 0)
-        self.assert_bytes(result.stdout, lines(f"将删除: {key} (1 个键, 1 个值)",
+        self.assert_bytes(result.stdout, lines(place("将删除", key, 1, 1),
                                                "测试: 试运行，将删除 1 项，未做任何更改"))
 
     def test_two_extensions_with_a_backup_folder_of_their_own(self):
@@ -106,15 +102,18 @@ class CommandLine(wc.VarnethTestCase):
             blocker = Path(tmp) / "a file"
             blocker.write_bytes(b"not a folder")
             folder = wc.windows_path(blocker / "backups")
+            start = time.time()
             result = self.run_args("-b", folder, "vntclinob", "vntclinothing")
+            stamps = {time.strftime("%Y%m%d-%H%M%S", time.localtime(second))
+                      for second in range(int(start), int(time.time()) + 1)}
         self.assertEqual(result.returncode, 1)
-        first, summary, nothing, end = result.stdout.split(b"\r\n")
-        self.assertTrue(first.startswith(f"无法写入备份文件 {folder}\\vntclinob-".encode(CP)), first)
-        self.assertTrue(first.endswith("，未删除任何内容。".encode(CP)), first)
-        self.assertEqual(summary, "vntclinob: 关联未删除".encode(CP))
-        # Nothing mentions the second one, so it needs no backup.
-        self.assertEqual(nothing, "vntclinothing: 注册表中没有此扩展名的关联".encode(CP))
-        self.assertEqual(end, b"")
+        # The file is named by the time of the run; the reason is Wine's text
+        # of ERROR_PATH_NOT_FOUND. Nothing mentions the second extension, so
+        # it needs no backup.
+        self.assertIn(result.stdout, [
+            lines(backup_failed(f"{folder}\\vntclinob-{stamp}.reg", "找不到路径"),
+                  "vntclinob: 关联未删除", "vntclinothing: 注册表中没有此扩展名的关联")
+            for stamp in stamps])
         self.assertEqual(self.snapshot(keys), before)
 
     def test_a_key_that_stays_gives_exit_code_1(self):
@@ -126,11 +125,63 @@ class CommandLine(wc.VarnethTestCase):
         self.addCleanup(lambda: [p.unlink() for p in wc.backup_folder().glob("vntclistay-*")])
         result = self.run_args("vntclistay")
         self.assertEqual(result.returncode, 1)
-        self.assertIn(lines(f"未能删除: {auto} (剩余 2 个键, 0 个值; 已删除 1 个键, 1 个值)",
-                            f"  注册表链接，Varneth 既不跟随也不删除: {auto}\\link"),
-                      result.stdout)
+        self.assertIn(lines(stayed(auto, 2, 0, 1, 1), f"{LINK}{auto}\\link"), result.stdout)
         self.assertTrue(result.stdout.endswith(lines("vntclistay: 已删除 0 项，1 项未能删除")))
         self.assertTrue(wc.key_exists(auto))
+
+    def test_only_the_extensions_own_class_goes(self):
+        # The user's list names the extension's own class, a class two other
+        # extensions use, and keys of the class store itself (Wine's prefix
+        # has them; .exe is made when it lacks one).
+        own, shared = "VarnethClsOwn.Doc", "VarnethClsShared.Doc"
+        foreign = ["CLSID", "Interface", "*", ".exe", "exefile"]
+        others = [f"{MACHINE_CLASSES}\\.vntclsa", f"{MACHINE_CLASSES}\\.vntclsb"]
+        text = association("vntcls", [own]) + f"""[{MACHINE_CLASSES}\\{shared}\\shell\\open\\command]
+@="viewer.exe"
+
+[{others[0]}]
+@="{shared}"
+
+[{others[1]}]
+@="VARNETHCLSSHARED.doc"
+
+[{FILE_EXTS}\\.vntcls\\OpenWithProgids]
+"""
+        text += "".join(f'"{name}"=hex(0):\n' for name in [shared] + foreign) + "\n"
+        keys = association_keys("vntcls", [own])
+        self.seed_keys(keys + others + [f"{MACHINE_CLASSES}\\{shared}"], text)
+        if not wc.key_exists(f"{MACHINE_CLASSES}\\.exe"):
+            self.seed_keys([f"{MACHINE_CLASSES}\\.exe"], f'[{MACHINE_CLASSES}\\.exe]\n@="exefile"\n\n')
+        kept = [f"{MACHINE_CLASSES}\\{name}" for name in [shared] + foreign] + others
+        before = {key: wc.export_key(key) for key in kept}
+        self.addCleanup(lambda: [p.unlink() for p in wc.backup_folder().glob("vntcls-*")])
+        store = "  这是类存储或 Windows 外壳自身的项"
+        reasons = {shared: "  其他扩展名或协议也在使用此类：.vntclsa、.vntclsb", "CLSID": store,
+                   "Interface": store, "*": store, ".exe": "  这是扩展名的键，不是类",
+                   "exefile": "  这是启动程序的类，启动程序的关联不由 Varneth 删除"}
+
+        def kept_lines(lead):
+            # In the list's order, which under Wine is that of the names.
+            return [line for name in sorted([shared] + foreign, key=str.upper)
+                    for line in (f"{lead}: {MACHINE_CLASSES}\\{name}", reasons[name])]
+
+        dry = self.run_args("/n", "vntcls")
+        self.assertEqual(dry.returncode, 0)
+        self.assertIn(lines(*kept_lines("将保留"), "vntcls: 试运行，将删除 5 项，未做任何更改"),
+                      dry.stdout)
+        result = self.run_args("vntcls")
+        self.assertEqual(result.returncode, 0, result.stdout.decode(CP))
+        # The list's entries for kept classes went with the list.
+        self.assertTrue(result.stdout.endswith(lines(*kept_lines("已保留"), "vntcls: 已删除 5 项")),
+                        result.stdout.decode(CP))
+        self.assert_gone(keys)
+        for key, text in before.items():
+            self.assertEqual(wc.export_key(key), text, key)
+        backup, = wc.backup_folder().glob("vntcls-*.reg")
+        self.assertLess(backup.stat().st_size, 4096)
+        machine = {line.split("\\")[3] for line in backup.read_bytes().decode("utf-16").splitlines()
+                   if line.startswith("[HKEY_LOCAL_MACHINE")}
+        self.assertEqual(machine, {own, own + "]"})
 
     def test_usage_errors_do_nothing_at_all(self):
         keys = self.seed("vntcliok", "VarnethCliOk.Doc")

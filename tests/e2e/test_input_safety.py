@@ -5,8 +5,8 @@ command line."""
 import unittest
 
 import wine_console as wc
+from report_lines import lines
 from test_cleanup import USER_CLASSES, association, association_keys
-from test_command_line import lines
 from test_dialogue import QUESTION, TURN
 
 CP = "cp936"
@@ -53,7 +53,9 @@ class InputSafety(wc.VarnethTestCase):
         # The ANSI arguments would read each of these as ".?".
         decoy = f"{USER_CLASSES}\\.?"
         self.seed_keys([decoy], f'[{decoy}]\n@="decoy"\n\n')
-        for args, message in ((["한"], "第 1 个参数中的扩展名含有系统代码页无法表示的字符"),
+        # The first error is named, with the kind of argument it stood as.
+        for args, message in ((["한", "/b", "C:\\한"],
+                               "第 1 个参数中的扩展名含有系统代码页无法表示的字符"),
                               (["-n", "vntsafe", "\U0001F600"],
                                "第 3 个参数中的扩展名含有系统代码页无法表示的字符"),
                               (["/b", "C:\\한", "vntsafe"], "第 2 个参数含有系统代码页无法表示的字符")):

@@ -25,9 +25,8 @@ def host_runs_wow64() -> bool:
 
 
 def env64():
-    # WINEPREFIX too: wineserver is run directly, not through wine-run.
-    return wc.wine_env(VARNETH_WINEPREFIX=str(PREFIX), WINEPREFIX=str(PREFIX), WINEARCH="win64",
-                       WINEDLLOVERRIDES="mscoree,mshtml=")
+    return wc.wine_env(VARNETH_WINEPREFIX=str(PREFIX), WINEPREFIX=str(PREFIX),
+                       WINEARCH="win64", WINEDLLOVERRIDES="mscoree,mshtml=")
 
 
 def wine64(*args, **kwargs):
@@ -49,7 +48,7 @@ class UnderWow64(unittest.TestCase):
         subprocess.run(["rm", "-rf", str(PREFIX)], check=True)
         PREFIX.parent.mkdir(parents=True, exist_ok=True)
         wine64("wineboot", "-i", timeout=300)
-        subprocess.run(["wineserver", "-w"], env=env64())
+        subprocess.run(["wineserver", "-w"], env=env64(), timeout=300)
 
     @classmethod
     def tearDownClass(cls):

@@ -79,7 +79,8 @@ CommandLine ParseWide(std::vector<const wchar_t*> arguments) {
 }
 
 TEST(ParseCommandLine, AnArgumentTheCodePageCannotHoldIsAnErrorByItsPosition) {
-  CommandLine line = ParseWide({L"-n", L"txt", L"\uD55C"});  // Hangul: not in code page 936
+  // Hangul: not in code page 936. The first error is kept, with its kind of argument.
+  CommandLine line = ParseWide({L"-n", L"txt", L"\uD55C", L"/b", L"C:\\\uD55C"});
   EXPECT_EQ(line.error, UsageError::kUnrepresentable);
   EXPECT_EQ(line.errorPosition, 3);
   EXPECT_TRUE(line.errorIsExtension);

@@ -52,6 +52,17 @@ TEST(ProgramTexts, OutcomeTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kStayedRegistryLinkLead,
             ToCodePage936("  注册表链接，Varneth 既不跟随也不删除: "));
   EXPECT_EQ(texts::kStayedKeepsClassNames, ToCodePage936("  列表中的类未能删除，其类名已保留，以便下次运行时删除"));
+  EXPECT_EQ(texts::kKeptClassesHeading, ToCodePage936("下列类不只属于此扩展名，已保留："));
+  EXPECT_EQ(texts::kKeptLead, ToCodePage936("已保留: "));
+  EXPECT_EQ(texts::kWouldKeepLead, ToCodePage936("将保留: "));
+  EXPECT_EQ(texts::kKeptExtensionKey, ToCodePage936("  这是扩展名的键，不是类"));
+  EXPECT_EQ(texts::kKeptSystemClass, ToCodePage936("  这是类存储或 Windows 外壳自身的项"));
+  EXPECT_EQ(texts::kKeptProgramClass,
+            ToCodePage936("  这是启动程序的类，启动程序的关联不由 Varneth 删除"));
+  EXPECT_EQ(texts::kKeptUrlProtocol, ToCodePage936("  这是 URL 协议的键"));
+  EXPECT_EQ(texts::kKeptUsedElsewhere, ToCodePage936("  其他扩展名或协议也在使用此类："));
+  EXPECT_EQ(texts::kListSeparator, ToCodePage936("、"));
+  EXPECT_EQ(texts::kAndOthers, ToCodePage936(" 等"));
   EXPECT_EQ(texts::kStayedProtectedChoice, ToCodePage936("  此默认应用选择受 Windows 保护，只能在“设置 → 应用 → 默认应用”中更改"));
 }
 

@@ -130,6 +130,18 @@ TEST_F(ExportKeyTreeTest, WritesParentsBeforeChildrenWithValuesOfAnySize) {
   EXPECT_LT(a, b);
 }
 
+// A value named like a target key (".e" in the key above it) is saved alone.
+TEST_F(ExportKeyTreeTest, AValueSavedByItsNameKeepsItsTypeAndSize) {
+  const DWORD small = 7;
+  AddValue(HKEY_CURRENT_USER, At(""), ".e", REG_DWORD, &small, sizeof small);
+  RegistryKey key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, scratch_.c_str(), 0, KEY_READ, key.Put()),
+            ERROR_SUCCESS);
+  std::wstring out;
+  EXPECT_TRUE(ExportOneValue(key.Get(), L"HKEY_CURRENT_USER\\T", L".e", out).Complete());
+  EXPECT_EQ(out, L"\r\n[HKEY_CURRENT_USER\\T]\r\n\".e\"=dword:00000007\r\n");
+}
+
 TEST_F(ExportKeyTreeTest, ANameWithALineBreakCannotBeCarried) {
   HKEY key;
   const std::wstring path = std::wstring(scratch_.begin(), scratch_.end()) + L"\\line\nbreak";

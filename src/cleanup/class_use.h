@@ -1,0 +1,79 @@
+// Which machine-wide classes named by the user's list are this extension's
+// alone. The list is the user's own key, which any program running as the
+// user can write, so a name in it proves nothing: a class is deleted only
+// when nothing else of the machine uses it.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "probes/key_owner.h"
+#include "runtime/text.h"
+
+namespace varneth {
+
+enum class KeepReason {
+  kExtensionKey,   // ".X": an extension's key, not a class
+  kSystemClass,    // a key of the class store itself or a class of the shell
+  kProgramClass,   // the class that starts programs, scripts or shortcuts
+  kUrlProtocol,    // the key of a URL protocol ("URL Protocol" value)
+  kUsedElsewhere,  // another extension or a protocol names it
+};
+
+// A class that stays whole: neither backed up nor deleted.
+struct KeptClass {
+  std::wstring name;  // as the user's list holds it
+  KeepReason reason = KeepReason::kSystemClass;
+  // kUsedElsewhere: the first extensions (".jpeg") or protocols ("http")
+  // found to use it, at most kUsersShown; moreUsers when there were others.
+  std::vector<std::wstring> users;
+  bool moreUsers = false;
+};
+
+inline constexpr size_t kUsersShown = 3;
+
+struct ClassUse {
+  std::vector<std::wstring> own;  // the extension's own classes, in list order
+  std::vector<KeptClass> kept;    // kept classes whose key exists, in list order
+  std::unordered_set<std::wstring> ownFolded;
+};
+
+// Why a class name is kept whatever the registry holds, judged on the name
+// alone and without regard to letter case; nullopt when only the registry
+// can tell.
+std::optional<KeepReason> KeepReasonOfName(std::wstring_view name);
+
+// Where the user's own keys are: HKEY_CURRENT_USER, or below HKEY_USERS
+// their hive "<SID>\" and their classes hive "<SID>_Classes".
+struct UserRoots {
+  HKEY root = HKEY_CURRENT_USER;
+  std::wstring hive;                             // in front of "Software\..."
+  std::wstring classes = L"Software\\Classes";  // their Software\Classes
+};
+UserRoots UserRootsOf(const KeyOwner& owner);
+
+// Judges the user's class names for the extension (no dot; dots already
+// removed). A name not judged by itself is looked up in one pass over every
+// place that can name a class, whatever the length of the list: the ".X"
+// keys of HKLM\SOFTWARE\Classes and the user's classes (default value and
+// OpenWithProgids), the user's FileExts\.X (OpenWithProgids, UserChoice), the
+// user's choices for URL protocols, and the file and URL associations that
+// registered applications declare. The extension's own keys count for
+// nothing. A list without such names costs no pass.
+ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, TextRef extension,
+                       const UserRoots& user = {});
+
+// True when the name (as the user's list holds it, or its ANSI form widened)
+// is one of the extension's own classes; false for a kept one and for a name
+// that was not judged.
+bool IsOwnClass(const ClassUse& use, std::wstring_view name);
+
+// The full path HKEY_LOCAL_MACHINE\SOFTWARE\Classes\<name>.
+std::wstring MachineClassFullPath(std::wstring_view name);
+
+}  // namespace varneth
