@@ -6,10 +6,8 @@ import unittest
 
 import wine_console as wc
 from test_cleanup import FILE_EXTS, MACHINE_CLASSES, USER_CLASSES, association, association_keys
-from test_command_line import lines
+from report_lines import LINK, lines, stayed
 
-LINK = "  注册表链接，Varneth 既不跟随也不删除: "
-KEEPS_CLASS_NAMES = "  列表中的类未能删除，其类名已保留，以便下次运行时删除"
 VICTIM_TEXT = '@="victim"\n"v"=dword:00000001\n\n'
 
 
@@ -26,25 +24,24 @@ class Links(wc.VarnethTestCase):
         cases = [
             ("vnlplace", f"{USER_CLASSES}\\.vnlplace", machine_victim,
              [f"{FILE_EXTS}\\.vnlplace", f"{USER_CLASSES}\\vnlplace_auto_file"],
-             [f"未能删除: {USER_CLASSES}\\.vnlplace (剩余 1 个键, 0 个值; 已删除 0 个键, 0 个值)",
+             [stayed(f"{USER_CLASSES}\\.vnlplace", 1, 0, 0, 0),
               f"{LINK}{USER_CLASSES}\\.vnlplace"]),
             ("vnlbelow", f"{USER_CLASSES}\\.vnlbelow\\sub", user_victim,
              [f"{FILE_EXTS}\\.vnlbelow", f"{MACHINE_CLASSES}\\VarnethLnk.vnlbelow"],
-             [f"未能删除: {USER_CLASSES}\\.vnlbelow (剩余 2 个键, 0 个值; 已删除 0 个键, 2 个值)",
+             [stayed(f"{USER_CLASSES}\\.vnlbelow", 2, 0, 0, 2),
               f"{LINK}{USER_CLASSES}\\.vnlbelow\\sub"]),
             ("vnlclass", f"{MACHINE_CLASSES}\\VarnethLnk.vnlclass\\shell\\link", user_victim,
              [f"{USER_CLASSES}\\.vnlclass", f"{MACHINE_CLASSES}\\VarnethLnk.vnlclass\\DefaultIcon"],
-             [f"未能删除: {MACHINE_CLASSES}\\VarnethLnk.vnlclass "
-              "(剩余 3 个键, 0 个值; 已删除 3 个键, 3 个值)",
+             [stayed(f"{MACHINE_CLASSES}\\VarnethLnk.vnlclass", 3, 0, 3, 3),
               f"{LINK}{MACHINE_CLASSES}\\VarnethLnk.vnlclass\\shell\\link"]),
             ("vnlchoice", f"{FILE_EXTS}\\.vnlchoice\\UserChoice", user_victim,
              [f"{USER_CLASSES}\\.vnlchoice", f"{MACHINE_CLASSES}\\VarnethLnk.vnlchoice"],
-             [f"未能删除: {FILE_EXTS}\\.vnlchoice (剩余 2 个键, 0 个值; 已删除 2 个键, 3 个值)",
+             [stayed(f"{FILE_EXTS}\\.vnlchoice", 2, 0, 2, 3),
               f"{LINK}{FILE_EXTS}\\.vnlchoice\\UserChoice"]),
             # A link to the key above it: a cycle, which ends like anything else.
             ("vnlcycle", f"{USER_CLASSES}\\.vnlcycle\\loop", f"{USER_CLASSES}\\.vnlcycle",
              [f"{FILE_EXTS}\\.vnlcycle", f"{USER_CLASSES}\\vnlcycle_auto_file"],
-             [f"未能删除: {USER_CLASSES}\\.vnlcycle (剩余 2 个键, 0 个值; 已删除 0 个键, 2 个值)",
+             [stayed(f"{USER_CLASSES}\\.vnlcycle", 2, 0, 0, 2),
               f"{LINK}{USER_CLASSES}\\.vnlcycle\\loop"]),
         ]
         for ext, link, target, gone, report in cases:
