@@ -221,7 +221,8 @@ BackupSnapshot SnapshotOfTree(const std::string& tree) {
   RegOpenKeyExA(HKEY_CURRENT_USER, tree.c_str(), 0, KEY_READ, &key);
   std::wstring text;
   ExportCounts counts;
-  ExportKeyTree(key, L"HKEY_CURRENT_USER\\Software\\VarnethBench\\tree", text, counts, &snapshot);
+  const ExportVisitor visitor = SnapshotVisitor(snapshot);
+  ExportKeyTree(key, L"HKEY_CURRENT_USER\\Software\\VarnethBench\\tree", text, counts, &visitor);
   RegCloseKey(key);
   return snapshot;
 }

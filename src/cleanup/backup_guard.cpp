@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "cleanup/cleanup_targets.h"
 #include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_enum.h"
 #include "cleanup/registry/registry_key.h"
 #include "cleanup/registry/registry_names.h"
+#include "cleanup/registry/registry_open.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
@@ -63,26 +65,24 @@ bool ValuesAreAsSaved(BackupGuard& guard, HKEY key, const std::wstring& path, DW
   return true;
 }
 
-bool MayDeleteKey(BackupGuard& guard, HKEY root, TextRef path) {
+// `key` is the very key the deletion names, opened as itself.
+bool MayDeleteKey(BackupGuard& guard, HKEY root, TextRef path, HKEY key) {
   const std::wstring snapshotPath = SnapshotPath(*guard.snapshot, root, WidenText(path));
   if (!SnapshotHoldsKey(*guard.snapshot, snapshotPath) ||
       IsSubstitutedForm(*guard.snapshot, snapshotPath)) {
     return false;
   }
-  // The very key the deletion names: opened by the same ANSI path.
-  RegistryKey key;
-  if (RegOpenKeyExA(root, path.Bytes(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
   DWORD subkeys = 0;
   DWORD values = 0;
   DWORD longestName = 0;
   DWORD largestData = 0;
-  if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                        &longestName, &largestData, nullptr, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   // The platform refuses to delete a key that has subkeys; none is asked to.
   if (subkeys > 0) return false;
-  return ValuesAreAsSaved(guard, key.Get(), snapshotPath, values, longestName, largestData);
+  return ValuesAreAsSaved(guard, key, snapshotPath, values, longestName, largestData);
 }
 
 }  // namespace
@@ -94,45 +94,10 @@ bool IsAsSaved(const SnapshotValue* saved, DWORD type, const BYTE* data, DWORD s
 
 bool MachineClassExists(const std::wstring& className) {
   RegistryKey key;
-  const std::wstring path = L"SOFTWARE\\Classes\\" + className;
-  const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.Put());
-  return opened == ERROR_SUCCESS || opened == ERROR_ACCESS_DENIED;
-}
-
-bool HoldsWhatTheBackupLacks(const BackupSnapshot& snapshot, HKEY root,
-                             const std::wstring& keyPath) {
-  RegistryKey key;
-  if (RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
-  const std::wstring path = SnapshotPath(snapshot, root, keyPath);
-  if (!SnapshotHoldsKey(snapshot, path)) return true;
-  EnumBuffers buffers;
-  std::wstring name;
-  DWORD type = REG_NONE;
-  DWORD size = 0;
-  for (DWORD index = 0; EnumValueWide(key.Get(), index, buffers, name, type, size) == ERROR_SUCCESS;
-       ++index) {
-    if (!IsAsSaved(FindSnapshotValue(snapshot, path, name), type, buffers.data.data(), size)) {
-      return true;
-    }
-  }
-  for (DWORD index = 0; EnumSubkeyWide(key.Get(), index, buffers, name) == ERROR_SUCCESS; ++index) {
-    if (HoldsWhatTheBackupLacks(snapshot, root, keyPath + L"\\" + name)) return true;
-  }
-  return false;
-}
-
-bool ValueDiffersFromBackup(const BackupSnapshot& snapshot, HKEY root, const std::wstring& keyPath,
-                            const std::wstring& name) {
-  RegistryKey key;
-  if (RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS) {
-    return false;
-  }
-  DWORD type = REG_NONE;
-  std::vector<BYTE> data;
-  if (QueryValueWide(key.Get(), name, type, data) != ERROR_SUCCESS) return false;
-  const std::wstring path = SnapshotPath(snapshot, root, keyPath);
-  return !IsAsSaved(FindSnapshotValue(snapshot, path, name), type, data.data(),
-                    static_cast<DWORD>(data.size()));
+  const std::wstring& classes = MachineClassesPrefix();
+  const LONG opened = OpenWithoutLinks(HKEY_LOCAL_MACHINE, classes + className,
+                                       classes.size() - 1, KEY_READ, key);
+  return opened == ERROR_SUCCESS || opened == ERROR_ACCESS_DENIED || opened == kMetRegistryLink;
 }
 
 bool HoldsProtectedChoice(const std::vector<KeyDeletionResult>& results, HKEY root,
@@ -156,8 +121,8 @@ DeletionCheck GuardDeletions(BackupGuard& guard) {
   check.mayDeleteValue = [&guard](HKEY root, TextRef keyPath, HKEY key, const char* valueName) {
     return MayDeleteValue(guard, root, keyPath, key, valueName);
   };
-  check.mayDeleteKey = [&guard](HKEY root, TextRef path) {
-    return MayDeleteKey(guard, root, path);
+  check.mayDeleteKey = [&guard](HKEY root, TextRef path, HKEY key) {
+    return MayDeleteKey(guard, root, path, key);
   };
   check.keyDeletion = [&guard](HKEY root, TextRef path, LONG status) {
     guard.keyDeletions.push_back({root, TidyKeyPath(WidenText(path)), status});

@@ -13,7 +13,7 @@
 
 namespace varneth {
 
-// What RegDeleteKeyA answered for one key (its path tidied, below `root`).
+// What the key's deletion answered for one key (its path tidied, below `root`).
 struct KeyDeletionResult {
   HKEY root = nullptr;
   std::wstring path;
@@ -48,17 +48,6 @@ bool IsAsSaved(const SnapshotValue* saved, DWORD type, const BYTE* data, DWORD s
 // Whether a machine-wide class key of this name exists now (one that may
 // not be opened counts as there).
 bool MachineClassExists(const std::wstring& className);
-
-// True when the key at `keyPath` below `root`, or a key below it, now holds
-// a key or value the snapshot lacks or holds otherwise: something written
-// while the cleanup ran.
-bool HoldsWhatTheBackupLacks(const BackupSnapshot& snapshot, HKEY root,
-                             const std::wstring& keyPath);
-
-// True when the value is there now and the snapshot lacks it or holds it
-// otherwise.
-bool ValueDiffersFromBackup(const BackupSnapshot& snapshot, HKEY root, const std::wstring& keyPath,
-                            const std::wstring& name);
 
 // True when a key directly below `parent` could not be deleted for lack of
 // access while a sibling of it could: on Windows 10 and 11 the sign of a

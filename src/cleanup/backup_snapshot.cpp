@@ -77,6 +77,16 @@ void AddSnapshotValue(BackupSnapshot& snapshot, std::wstring_view keyFullPath,
   }
 }
 
+ExportVisitor SnapshotVisitor(BackupSnapshot& snapshot) {
+  ExportVisitor visitor;
+  visitor.key = [&snapshot](const std::wstring& path) { AddSnapshotKey(snapshot, path); };
+  visitor.value = [&snapshot](const std::wstring& path, const std::wstring& name, DWORD type,
+                              const BYTE* data, DWORD size) {
+    AddSnapshotValue(snapshot, path, name, type, data, size);
+  };
+  return visitor;
+}
+
 bool IsSubstitutedForm(const BackupSnapshot& snapshot, const std::wstring& snapshotPath) {
   return snapshot.substituted.count(snapshotPath) != 0;
 }

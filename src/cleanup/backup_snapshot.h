@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "cleanup/registry/registry_export.h"
+
 namespace varneth {
 
 struct SnapshotValue {
@@ -45,6 +47,10 @@ std::wstring SnapshotPath(const BackupSnapshot& snapshot, std::wstring_view full
 void AddSnapshotKey(BackupSnapshot& snapshot, std::wstring_view fullPath);
 void AddSnapshotValue(BackupSnapshot& snapshot, std::wstring_view keyFullPath,
                       std::wstring_view name, DWORD type, const BYTE* data, DWORD size);
+
+// An export's visitor that notes every key and value written in the snapshot,
+// which must outlive it.
+ExportVisitor SnapshotVisitor(BackupSnapshot& snapshot);
 
 bool SnapshotHoldsKey(const BackupSnapshot& snapshot, const std::wstring& snapshotPath);
 // True when a key or value the snapshot holds has a name the code page

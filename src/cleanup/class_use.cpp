@@ -5,6 +5,7 @@
 
 #include "cleanup/registry/registry_key.h"
 #include "cleanup/registry/registry_names.h"
+#include "runtime/registry_view.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
@@ -115,7 +116,9 @@ void ForEachValue(HKEY parent, REGSAM view, const std::wstring& path, Each each)
 template <typename Wanted, typename Each>
 void ForEachSubkey(HKEY root, const std::wstring& path, Wanted wanted, Each each) {
   RegistryKey parent;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, parent.Put()) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | kRegistryView, parent.Put()) !=
+      ERROR_SUCCESS)
+    return;
   wchar_t name[256];  // a key name has at most 255 characters
   for (DWORD index = 0;; ++index) {
     DWORD length = 256;
@@ -124,7 +127,9 @@ void ForEachSubkey(HKEY root, const std::wstring& path, Wanted wanted, Each each
     if (status == ERROR_NO_MORE_ITEMS) return;
     if (status != ERROR_SUCCESS || !wanted(std::wstring_view(name, length))) continue;
     RegistryKey child;
-    if (RegOpenKeyExW(parent.Get(), name, 0, KEY_READ, child.Put()) != ERROR_SUCCESS) continue;
+    if (RegOpenKeyExW(parent.Get(), name, 0, KEY_READ | kRegistryView, child.Put()) !=
+        ERROR_SUCCESS)
+      continue;
     each(std::wstring(name, length), child.Get());
   }
 }
@@ -140,12 +145,13 @@ void NoteExtensionKeys(HKEY root, const std::wstring& path, const std::wstring& 
   ForEachSubkey(root, path, isOtherExtension, [&](const std::wstring& extension, HKEY key) {
     std::wstring className;
     if (isClassStore && ReadName(key, nullptr, className)) NoteUser(users, className, extension);
-    ForEachValue(key, 0, L"OpenWithProgids", [&](std::wstring_view name, const std::wstring&) {
-      NoteUser(users, name, extension);
-    });
+    ForEachValue(
+        key, kRegistryView, L"OpenWithProgids",
+        [&](std::wstring_view name, const std::wstring&) { NoteUser(users, name, extension); });
     RegistryKey choice;
     if (!isClassStore &&
-        RegOpenKeyExW(key, L"UserChoice", 0, KEY_QUERY_VALUE, choice.Put()) == ERROR_SUCCESS &&
+        RegOpenKeyExW(key, L"UserChoice", 0, KEY_QUERY_VALUE | kRegistryView, choice.Put()) ==
+            ERROR_SUCCESS &&
         ReadName(choice.Get(), L"ProgId", className)) {
       NoteUser(users, className, extension);
     }
@@ -155,14 +161,16 @@ void NoteExtensionKeys(HKEY root, const std::wstring& path, const std::wstring& 
 // The user's choice of class for each URL protocol.
 void NoteProtocolChoices(const UserRoots& user, UsersByClass& users) {
   const auto any = [](std::wstring_view) { return true; };
-  ForEachSubkey(user.root, user.hive + kUrlChoices, any, [&](const std::wstring& protocol, HKEY key) {
-    RegistryKey choice;
-    std::wstring className;
-    if (RegOpenKeyExW(key, L"UserChoice", 0, KEY_QUERY_VALUE, choice.Put()) == ERROR_SUCCESS &&
-        ReadName(choice.Get(), L"ProgId", className)) {
-      NoteUser(users, className, protocol);
-    }
-  });
+  ForEachSubkey(
+      user.root, user.hive + kUrlChoices, any, [&](const std::wstring& protocol, HKEY key) {
+        RegistryKey choice;
+        std::wstring className;
+        if (RegOpenKeyExW(key, L"UserChoice", 0, KEY_QUERY_VALUE | kRegistryView, choice.Put()) ==
+                ERROR_SUCCESS &&
+            ReadName(choice.Get(), L"ProgId", className)) {
+          NoteUser(users, className, protocol);
+        }
+      });
 }
 
 // The associations registered applications declare: each value of
@@ -197,8 +205,8 @@ struct ClassKeyState {
 ClassKeyState LookAtClassKey(const std::wstring& name) {
   RegistryKey key;
   const std::wstring path = std::wstring(kMachineClasses) + L"\\" + name;
-  const LONG opened =
-      RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, key.Put());
+  const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0,
+                                    KEY_QUERY_VALUE | kRegistryView, key.Put());
   ClassKeyState state;
   state.exists = opened == ERROR_SUCCESS || opened == ERROR_ACCESS_DENIED;
   state.urlProtocol =
@@ -254,7 +262,7 @@ ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, TextRef exte
     NoteProtocolChoices(user, users);
     // A 32-bit process sees HKLM\SOFTWARE redirected on 64-bit Windows (the
     // class store itself is shared); applications of both kinds register.
-    NoteRegisteredApplications(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, L"", ownExtension, users);
+    NoteRegisteredApplications(HKEY_LOCAL_MACHINE, kRegistryView, L"", ownExtension, users);
     NoteRegisteredApplications(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, L"", ownExtension, users);
     NoteRegisteredApplications(user.root, 0, user.hive, ownExtension, users);
   }

@@ -7,6 +7,7 @@
 #include "cleanup/cleanup_targets.h"
 #include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_delete.h"
+#include "cleanup/registry/registry_open.h"
 #include "cleanup/registry/registry_walker.h"
 #include "probes/process_token.h"
 #include "runtime/wide_text.h"
@@ -25,19 +26,28 @@ constexpr PlanRoot kUsers{4, 5};
 
 CleanupPlanObserver g_observer = nullptr;
 
-void Walk(PlanRoot root, TextRef startPath, RegistryRecordList& records) {
+// `followedLength`: how much of a path names the place's parent, which is
+// opened as named; below it no registry link is followed (-1: all but the
+// path's last name).
+void Walk(PlanRoot root, TextRef startPath, RegistryRecordList& records,
+          std::int32_t followedLength = -1) {
   if (g_observer != nullptr) g_observer("walk", root.walk, startPath.Bytes());
-  WalkRegistryTree(root.walk, startPath, kSubtree, records);
+  WalkRegistryTree(root.walk, startPath, kSubtree, records, {}, false, followedLength);
 }
 
-void Delete(PlanRoot root, TextRef path, const DeletionCheck* check) {
+void Delete(PlanRoot root, TextRef path, const DeletionCheck* check,
+            std::int32_t followedLength = -1) {
   if (g_observer != nullptr) g_observer("delete", root.remove, path.Bytes());
-  DeleteRegistryItem(root.remove, path, check);
+  DeleteRegistryItem(root.remove, path, check, followedLength);
 }
 
 void DeleteTree(PlanRoot root, TextRef startPath, RegistryRecordList& records,
-                const DeletionCheck* check) {
-  DeleteWalkedTree(root.walk, root.remove, startPath, records, check);
+                const DeletionCheck* check, std::int32_t followedLength = -1) {
+  DeleteWalkedTree(root.walk, root.remove, startPath, records, check, followedLength);
+}
+
+std::int32_t ParentPart(TextRef path) {
+  return static_cast<std::int32_t>(ParentLengthA(path.Bytes()));
 }
 
 // A class name: a value of OpenWithProgids itself (values in keys below it
@@ -50,15 +60,17 @@ bool IsClassListEntry(const RegistryKeyRecord& record, TextRef classListPath) {
 }  // namespace
 
 void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef startPath,
-                      RegistryRecordList& records, const DeletionCheck* check) {
+                      RegistryRecordList& records, const DeletionCheck* check,
+                      std::int32_t followedLength) {
   const PlanRoot root{walkRoot, deleteRoot};
-  Walk(root, startPath, records);
+  if (followedLength < 0) followedLength = ParentPart(startPath);
+  Walk(root, startPath, records, followedLength);
   const size_t count = records.size();
   for (size_t j = 0; j < count; ++j) {
-    Delete(root, ItemPath(records[j].keyPath, records[j].value.name), check);
-    Delete(root, records[count - 1 - j].keyPath, check);
+    Delete(root, ItemPath(records[j].keyPath, records[j].value.name), check, followedLength);
+    Delete(root, records[count - 1 - j].keyPath, check, followedLength);
   }
-  Delete(root, startPath, check);
+  Delete(root, startPath, check, followedLength);
 }
 
 void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionCheck* check,
@@ -71,8 +83,12 @@ void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionChec
 
   // First the machine-wide classes that the user's OpenWithProgids names:
   // the list is read in full before anything of it is deleted.
+  // No registry link below the record FileExts\.E, nor below the class
+  // store, is followed.
   const Text classListPath = ClassListPath(sidText, extension);
-  Walk(kUsers, classListPath, classList);
+  const std::int32_t listFollowed = ParentPart(UserExplorerPath(sidText, extension));
+  const std::int32_t classFollowed = ParentPart(MachineClassPath("x"));
+  Walk(kUsers, classListPath, classList, listFollowed);
   for (const RegistryKeyRecord& entry : classList) {
     // The name as the walk read it must be an own class as stored: an ANSI
     // form that only resembles one (a character the code page cannot hold,
@@ -81,15 +97,15 @@ void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionChec
         !IsOwnClass(classUse, WidenText(entry.value.name))) {
       continue;
     }
-    DeleteTree(kLocalMachine, MachineClassPath(entry.value.name), records, check);
+    DeleteTree(kLocalMachine, MachineClassPath(entry.value.name), records, check, classFollowed);
   }
 
   // Then the list's values, and the user's Explorer record by a SID text
   // obtained anew: the process's own from its token, another user's as
   // decided at start-up.
-  Walk(kUsers, ClassListPath(sidText, extension), records);
+  Walk(kUsers, ClassListPath(sidText, extension), records, listFollowed);
   for (const RegistryKeyRecord& record : records) {
-    Delete(kUsers, ItemPath(record.keyPath, record.value.name), check);
+    Delete(kUsers, ItemPath(record.keyPath, record.value.name), check, listFollowed);
   }
   if (g_observer != nullptr) g_observer("sid", 0, sidText.Bytes());
   const Text freshSidText = IsProcessUser(owner) ? GetProcessUserSidText() : CopyText(sidText);

@@ -31,9 +31,12 @@ void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionChec
 // item going forward and a record's key going backward, so every key is met
 // after its children are gone; then the start key itself. One run removes a
 // whole tree of keys that open. The two codes name the same root in the
-// walker's and the deletion's numbering.
+// walker's and the deletion's numbering. The start path's first
+// `followedLength` bytes (by default, all but its last name) name the place's
+// parent; below it no registry link is followed, listed or deleted.
 void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef startPath,
-                      RegistryRecordList& records, const DeletionCheck* check = nullptr);
+                      RegistryRecordList& records, const DeletionCheck* check = nullptr,
+                      std::int32_t followedLength = -1);
 
 // Tests follow the plan's registry calls through this observer: "walk" and
 // "delete" with their root codes and paths, "sid" (with the SID text decided

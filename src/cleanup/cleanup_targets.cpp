@@ -8,13 +8,12 @@
 #include "cleanup/registry/registry_enum.h"
 #include "cleanup/registry/registry_key.h"
 #include "cleanup/registry/registry_names.h"
+#include "cleanup/registry/registry_open.h"
 #include "probes/process_token.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
-
-TargetOpenCall g_open = RegOpenKeyExW;
 
 // A key the plan deletes by `path`, and the value that path names first: the
 // last name, in the key above.
@@ -78,7 +77,9 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension) {
   std::vector<std::wstring> names;
   RegistryKey list;
   const std::wstring path = WidenText(ClassListPath(sidText, extension));
-  if (RegOpenKeyExW(HKEY_USERS, path.c_str(), 0, KEY_QUERY_VALUE, list.Put()) != ERROR_SUCCESS) {
+  // Below the record FileExts\.E no registry link is followed.
+  const size_t followed = ParentLength(WidenText(UserExplorerPath(sidText, extension)));
+  if (OpenWithoutLinks(HKEY_USERS, path, followed, KEY_QUERY_VALUE, list) != ERROR_SUCCESS) {
     return names;
   }
   EnumBuffers buffers;
@@ -94,6 +95,11 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension) {
   return names;
 }
 
+const std::wstring& MachineClassesPrefix() {
+  static const std::wstring prefix = WidenText(MachineClassPath(""));
+  return prefix;
+}
+
 ClassUse JudgeListedClasses(TextRef extension, const KeyOwner& owner) {
   return JudgeClassUse(ReadClassNames(owner.sidText, extension), extension, UserRootsOf(owner));
 }
@@ -104,7 +110,7 @@ std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, const KeyOwner&
   const ClassUse judged = classes != nullptr ? ClassUse{} : JudgeListedClasses(extension, owner);
   std::vector<CleanupTarget> candidates;
   for (const std::wstring& className : (classes != nullptr ? *classes : judged).own) {
-    AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE, WidenText(MachineClassPath("")) + className);
+    AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE, MachineClassesPrefix() + className);
   }
   const bool ownHive =
       TextLength(sidText) > 0 && SameName(WidenText(sidText), WidenText(GetProcessUserSidText()));
@@ -164,14 +170,27 @@ std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, const KeyOwner&
   return targets;
 }
 
+size_t PlaceParentLength(const CleanupTarget& target) {
+  // A class name may hold a backslash: its place begins below the class store.
+  const std::wstring& classes = MachineClassesPrefix();
+  if (target.root == HKEY_LOCAL_MACHINE && target.keyPath.size() > classes.size() &&
+      SameName(std::wstring_view(target.keyPath).substr(0, classes.size()), classes)) {
+    return classes.size() - 1;
+  }
+  return ParentLength(target.keyPath);
+}
+
 LONG OpenTargetKey(const CleanupTarget& target, REGSAM access, RegistryKey& key) {
-  const LONG opened = g_open(target.root, target.keyPath.c_str(), 0, access, key.Put());
-  if (opened != ERROR_SUCCESS) *key.Put() = nullptr;
-  return opened;
+  // A value's key is the parent of a place, opened as named.
+  if (target.kind == TargetKind::kValue) {
+    return OpenKeyW(target.root, target.keyPath.c_str(), 0, access, key);
+  }
+  return OpenWithoutLinks(target.root, target.keyPath, PlaceParentLength(target), access, key);
 }
 
 bool KeyCountsAsThere(LONG openStatus) {
-  return openStatus == ERROR_SUCCESS || openStatus == ERROR_ACCESS_DENIED;
+  return openStatus == ERROR_SUCCESS || openStatus == ERROR_ACCESS_DENIED ||
+         openStatus == kMetRegistryLink;
 }
 
 bool TargetExists(const CleanupTarget& target) {
@@ -184,7 +203,11 @@ bool TargetExists(const CleanupTarget& target) {
                           nullptr) == ERROR_SUCCESS;
 }
 
-void SetTargetOpenCall(TargetOpenCall open) { g_open = open; }
+void SetTargetOpenCall(TargetOpenCall open) {
+  RegistryCalls calls = CurrentRegistryCalls();
+  calls.openW = open;
+  SetRegistryCalls(calls);
+}
 
 std::wstring FullKeyPath(const CleanupTarget& target) {
   std::wstring path = RootNameW(target.root);

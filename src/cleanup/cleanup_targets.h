@@ -66,16 +66,24 @@ void NoteExistingValues(std::vector<CleanupTarget>& targets);
 // Whether the key, or the value, is there now.
 bool TargetExists(const CleanupTarget& target);
 
-// Opens the target's key (the key, or the key holding the value).
+// "SOFTWARE\Classes\" in the form the targets use, built once.
+const std::wstring& MachineClassesPrefix();
+
+// How much of a key target's path names its place's parent: the key above it,
+// or for a class the class store.
+size_t PlaceParentLength(const CleanupTarget& target);
+
+// Opens the target's key (the key, or the key holding the value). A key
+// target is opened as itself: a registry link gives kMetRegistryLink.
 LONG OpenTargetKey(const CleanupTarget& target, REGSAM access, RegistryKey& key);
 
 // Whether a key counts as there when opening it gave `openStatus`: one that
 // exists but may not be read is there all the same (its backup then fails,
-// so nothing is deleted that was not saved first).
+// so nothing is deleted that was not saved first), and so is a link.
 bool KeyCountsAsThere(LONG openStatus);
 
 // Tests make a key refuse to open (Wine never refuses) through this; it is
-// RegOpenKeyExW otherwise.
+// RegOpenKeyExW otherwise (the registry calls' own seam).
 using TargetOpenCall = LONG(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
 void SetTargetOpenCall(TargetOpenCall open);
 

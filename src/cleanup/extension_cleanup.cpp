@@ -1,24 +1,79 @@
 #include "cleanup/extension_cleanup.h"
 
+#include <algorithm>
+
 #include "cleanup/backup_file.h"
 #include "cleanup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
 #include "cleanup/registry/registry_key.h"
 #include "cleanup/registry/registry_names.h"
+#include "cleanup/registry/registry_open.h"
 #include "probes/process_token.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
 
-// Appends the export of a target whose key is open, and notes it in the
-// snapshot: a key with its subtree, or the one value.
-ExportStatus ExportTarget(const CleanupTarget& target, HKEY key, std::wstring& out,
-                          ExportCounts& counts, BackupSnapshot* snapshot) {
-  const std::wstring fullPath = FullKeyPath(target);
-  if (target.kind == TargetKind::kKey) return ExportKeyTree(key, fullPath, out, counts, snapshot);
-  counts.values = 1;
-  return ExportOneValue(key, fullPath, target.valueName, out, snapshot);
+// Appends the export of a target whose key is open, noting each key and
+// value written in the snapshot (when there is one) and each registry link
+// passed over in the fate: a key with its subtree, or the one value.
+ExportStatus ExportTarget(TargetFate& fate, HKEY key, std::wstring& out,
+                          BackupSnapshot* snapshot) {
+  ExportVisitor visitor = snapshot != nullptr ? SnapshotVisitor(*snapshot) : ExportVisitor{};
+  visitor.link = [&fate](const std::wstring& path) { fate.links.push_back(path); };
+  const std::wstring fullPath = FullKeyPath(fate.target);
+  if (fate.target.kind == TargetKind::kKey) {
+    return ExportKeyTree(key, fullPath, out, fate.counts, &visitor);
+  }
+  fate.counts.values = 1;
+  return ExportOneValue(key, fullPath, fate.target.valueName, out, &visitor);
+}
+
+// What a place that stayed holds now, against the backup: what is left of
+// it, what of it went, the links in it, and whether it holds anything the
+// backup lacks (written, or changed, while the cleanup ran).
+bool SurveyWhatIsLeft(TargetFate& fate, const BackupSnapshot& snapshot) {
+  fate.links.clear();
+  RegistryKey key;
+  const LONG opened = OpenTargetKey(fate.target, KEY_READ, key);
+  ExportCounts held;
+  bool changed = false;
+  if (opened == kMetRegistryLink) {
+    fate.left.keys = 1;
+    fate.links.push_back(FullKeyPath(fate.target));
+  } else if (opened == ERROR_SUCCESS) {
+    ExportVisitor visitor;
+    visitor.key = [&](const std::wstring& path) {
+      if (SnapshotHoldsKey(snapshot, SnapshotPath(snapshot, path))) {
+        ++held.keys;
+      } else {
+        changed = true;
+      }
+    };
+    visitor.value = [&](const std::wstring& path, const std::wstring& name, DWORD type,
+                        const BYTE* data, DWORD size) {
+      if (IsAsSaved(FindSnapshotValue(snapshot, SnapshotPath(snapshot, path), name), type, data,
+                    size)) {
+        ++held.values;
+      } else {
+        changed = true;
+      }
+    };
+    visitor.link = [&fate](const std::wstring& path) { fate.links.push_back(path); };
+    std::wstring ignored;
+    if (fate.target.kind == TargetKind::kKey) {
+      ExportKeyTree(key.Get(), FullKeyPath(fate.target), ignored, fate.left, &visitor);
+    } else if (ExportOneValue(key.Get(), FullKeyPath(fate.target), fate.target.valueName,
+                              ignored, &visitor)
+                   .Complete()) {
+      fate.left.values = 1;
+    }
+    // Links count as keys that are left.
+    fate.left.keys += static_cast<std::int32_t>(fate.links.size());
+  }
+  fate.gone.keys = std::max(0, fate.counts.keys - held.keys);
+  fate.gone.values = std::max(0, fate.counts.values - held.values);
+  return changed;
 }
 
 // The snapshot's frame: whose hive HKEY_USERS\<SID> is, and which key holds
@@ -62,14 +117,14 @@ bool IsExplorerRecord(const CleanupTarget& target, const CleanupRequest& request
   return SameName(target.keyPath, WidenText(path));
 }
 
-StayReasons WhyItStayed(const TargetFate& fate, const CleanupRequest& request,
+StayReasons WhyItStayed(TargetFate& fate, const CleanupRequest& request,
                         const BackupSnapshot& snapshot, const BackupGuard& guard) {
   const CleanupTarget& target = fate.target;
   StayReasons why;
   why.unreachableName = fate.counts.unreachableNames > 0 || !NarrowExactly(target.keyPath) ||
                         !NarrowExactly(target.valueName);
+  why.changedDuringRun = SurveyWhatIsLeft(fate, snapshot);
   if (target.kind == TargetKind::kKey) {
-    why.changedDuringRun = HoldsWhatTheBackupLacks(snapshot, target.root, target.keyPath);
     const std::wstring place = SnapshotPath(snapshot, target.root, target.keyPath);
     if (guard.keptClassNames) {
       for (const std::wstring& list : snapshot.classLists) {
@@ -79,9 +134,6 @@ StayReasons WhyItStayed(const TargetFate& fate, const CleanupRequest& request,
     why.protectedChoice =
         IsExplorerRecord(target, request) &&
         HoldsProtectedChoice(guard.keyDeletions, target.root, TidyKeyPath(target.keyPath));
-  } else {
-    why.changedDuringRun =
-        ValueDiffersFromBackup(snapshot, target.root, target.keyPath, target.valueName);
   }
   return why;
 }
@@ -108,12 +160,17 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     const LONG opened = OpenTargetKey(target, KEY_READ, key);
     if (target.kind == TargetKind::kKey && !KeyCountsAsThere(opened)) continue;
     target.existed = true;
-    TargetFate& fate = outcome.targets.emplace_back(TargetFate{std::move(target), {}, false, {}});
-    // A dry run deletes nothing, so it needs no snapshot to check against.
-    const ExportStatus status = opened != ERROR_SUCCESS
-                                    ? ExportStatus{ExportProblem::kRegistryError, opened}
-                                    : ExportTarget(fate.target, key.Get(), backup, fate.counts,
-                                                   request.dryRun ? nullptr : &snapshot);
+    TargetFate& fate = outcome.targets.emplace_back();
+    fate.target = std::move(target);
+    // A place that is a registry link is neither followed nor saved: it is
+    // not deleted either. A dry run deletes nothing, so it needs no snapshot
+    // to check against.
+    if (opened == kMetRegistryLink) fate.links.push_back(FullKeyPath(fate.target));
+    const ExportStatus status =
+        opened == kMetRegistryLink ? ExportStatus{}
+        : opened != ERROR_SUCCESS
+            ? ExportStatus{ExportProblem::kRegistryError, opened}
+            : ExportTarget(fate, key.Get(), backup, request.dryRun ? nullptr : &snapshot);
     if (exported.Complete()) exported = status;
     // Nothing will be deleted: no need to read on.
     if (!exported.Complete() && !request.dryRun) break;
@@ -136,7 +193,10 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
 
   for (TargetFate& fate : outcome.targets) {
     fate.stayed = TargetExists(fate.target);
-    if (!fate.stayed) continue;
+    if (!fate.stayed) {
+      fate.links.clear();  // gone with it, by another program's hand
+      continue;
+    }
     outcome.result = CleanupResult::kPartlyRemoved;
     fate.why = WhyItStayed(fate, request, snapshot, guard);
   }

@@ -41,6 +41,13 @@ struct TargetFate {
   ExportCounts counts;  // keys (the target's own included) and values it held
   bool stayed = false;
   StayReasons why;
+  // Of a target that stayed: the keys and values it holds now (a link it
+  // holds, or is, counts as a key), and those of `counts` that are gone.
+  ExportCounts left;
+  ExportCounts gone;
+  // The registry links in it, or the target itself when it is one (full
+  // paths): never followed, never deleted, so they stay with the keys above.
+  std::vector<std::wstring> links;
 };
 
 struct CleanupOutcome {

@@ -76,11 +76,16 @@ void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
   }
   std::int32_t stayed = 0;
   for (const TargetFate& fate : outcome.targets) {
-    if (fate.stayed) ++stayed;
-    WriteLine({FateLead(outcome, fate), TargetDisplayName(fate.target), texts::kCountsLead,
-               Number(fate.counts.keys), texts::kKeysCounted, Number(fate.counts.values),
-               texts::kValuesCounted});
+    if (fate.stayed) {
+      ++stayed;
+      WriteLine({FateLead(outcome, fate), TargetDisplayName(fate.target), LeftAndGoneText(fate)});
+    } else {
+      WriteLine({FateLead(outcome, fate), TargetDisplayName(fate.target), texts::kCountsLead,
+                 Number(fate.counts.keys), texts::kKeysCounted, Number(fate.counts.values),
+                 texts::kValuesCounted});
+    }
     for (const char* reason : StayReasonLines(fate)) WriteLine({reason});
+    for (const Text& link : RegistryLinkLines(fate)) WriteLine({link});
   }
   for (const KeptClass& kept : outcome.keptClasses) {
     WriteLine({outcome.result == CleanupResult::kListed ? texts::kWouldKeepLead : texts::kKeptLead,

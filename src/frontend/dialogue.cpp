@@ -42,10 +42,12 @@ void WriteOutcome(TextRef extension, const CleanupOutcome& outcome) {
     ConsoleWriteText({texts::kLineEnd, texts::kKeysStayedHeading, texts::kLineEnd});
     for (const TargetFate& fate : outcome.targets) {
       if (!fate.stayed) continue;
-      ConsoleWriteText({ConcatTexts({TargetDisplayName(fate.target), texts::kLineEnd})});
+      ConsoleWriteText(
+          {ConcatTexts({TargetDisplayName(fate.target), LeftAndGoneText(fate), texts::kLineEnd})});
       for (const char* reason : StayReasonLines(fate)) {
         ConsoleWriteText({reason, texts::kLineEnd});
       }
+      for (const Text& link : RegistryLinkLines(fate)) ConsoleWriteText({link, texts::kLineEnd});
     }
     if (ShouldSuggestAdministrator(outcome, IsProcessElevated())) {
       ConsoleWriteText({texts::kRunAsAdministrator, texts::kLineEnd});

@@ -23,6 +23,22 @@ std::vector<const char*> StayReasonLines(const TargetFate& fate) {
   return lines;
 }
 
+std::vector<Text> RegistryLinkLines(const TargetFate& fate) {
+  std::vector<Text> lines;
+  for (const std::wstring& link : fate.links) {
+    lines.push_back(ConcatTexts({texts::kStayedRegistryLinkLead, EscapedText(link)}));
+  }
+  return lines;
+}
+
+Text LeftAndGoneText(const TargetFate& fate) {
+  const auto number = [](std::int32_t value) { return CopyText(std::to_string(value).c_str()); };
+  return ConcatTexts({texts::kLeftCountsLead, number(fate.left.keys), texts::kKeysCounted,
+                      number(fate.left.values), texts::kValuesLeftThenGone,
+                      number(fate.gone.keys), texts::kKeysCounted, number(fate.gone.values),
+                      texts::kValuesCounted});
+}
+
 Text KeptClassDisplayName(const KeptClass& kept) {
   return EscapedText(MachineClassFullPath(kept.name));
 }

@@ -18,6 +18,14 @@ Text TargetDisplayName(const CleanupTarget& target);
 // The lines that say why a target stayed, where that is known.
 std::vector<const char*> StayReasonLines(const TargetFate& fate);
 
+// One line for each registry link in a target that stayed, or for the
+// target itself when it is one: "  注册表链接，Varneth 既不跟随也不删除: <path>".
+std::vector<Text> RegistryLinkLines(const TargetFate& fate);
+
+// After a target that stayed, what is left of it and what of it went:
+// " (剩余 <n> 个键, <m> 个值; 已删除 <p> 个键, <q> 个值)".
+Text LeftAndGoneText(const TargetFate& fate);
+
 // A kept class's full path, and the line that says why it stays whole (for a
 // shared class, with the first extensions or protocols that use it).
 Text KeptClassDisplayName(const KeptClass& kept);

@@ -8,6 +8,7 @@
 
 #include "probes/local_memory.h"
 #include "probes/process_token.h"
+#include "runtime/registry_view.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
@@ -22,7 +23,8 @@ bool SameSid(TextRef a, TextRef b) {
 
 bool HiveIsLoaded(TextRef sidText) {
   HKEY hive = nullptr;
-  if (RegOpenKeyExA(HKEY_USERS, sidText.Bytes(), 0, KEY_QUERY_VALUE, &hive) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_USERS, sidText.Bytes(), 0, KEY_QUERY_VALUE | kRegistryView, &hive) !=
+      ERROR_SUCCESS) {
     return false;
   }
   RegCloseKey(hive);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "runtime/platform.h"
 #include "runtime/program_texts.h"
@@ -14,9 +15,17 @@ EndHook g_moduleRelease = nullptr;
 
 void DoNothing() {}
 
+// The standard library's containers and strings allocate through operator
+// new: when that fails, the program ends through its out-of-memory box rather
+// than through an exception that nothing catches.
+void OutOfMemoryInNew() { ReportOutOfMemory(); }
+
 }  // namespace
 
-void StartRuntime() { g_endHooks[0] = DoNothing; }
+void StartRuntime() {
+  g_endHooks[0] = DoNothing;
+  std::set_new_handler(OutOfMemoryInNew);
+}
 
 void SetEndHook(int slot, EndHook hook) {
   if (slot >= 1 && slot <= 3) g_endHooks[slot - 1] = hook;

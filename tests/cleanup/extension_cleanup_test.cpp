@@ -10,6 +10,7 @@
 #include "cleanup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
 #include "cleanup/registry/registry_export.h"
+#include "cleanup/registry/registry_open.h"
 #include "cleanup/scratch_registry.h"
 #include "probes/process_token.h"
 #include "runtime/wide_text.h"
@@ -144,7 +145,8 @@ class GuardedDeletion : public ScratchKeyTest {
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, At("").c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
     std::wstring text;
     ExportCounts counts;
-    ExportKeyTree(key, L"HKEY_CURRENT_USER\\" + WidenText(At("").c_str()), text, counts, &snapshot);
+    const ExportVisitor visitor = SnapshotVisitor(snapshot);
+    ExportKeyTree(key, L"HKEY_CURRENT_USER\\" + WidenText(At("").c_str()), text, counts, &visitor);
     RegCloseKey(key);
     return snapshot;
   }
@@ -191,6 +193,60 @@ TEST_F(GuardedDeletion, AValueGoesOnlyAsSaved) {
   // Letter case does not matter, as in the registry.
   EXPECT_TRUE(Delete(snapshot, "K\\W"));
   EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, At("k"), "w"));
+}
+
+// Every call that names a key, under any root, asks for the 64-bit view, so
+// that a 32-bit Varneth on 64-bit Windows works on the keys Explorer reads.
+struct ViewCalls {
+  int opensA = 0, opensW = 0, deletions = 0, withoutView = 0;
+};
+ViewCalls g_view;
+
+void NoteView(REGSAM access) {
+  if ((access & KEY_WOW64_64KEY) == 0) ++g_view.withoutView;
+}
+LONG WINAPI OpenA(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
+  ++g_view.opensA;
+  NoteView(access);
+  return RegOpenKeyExA(root, path, options, access, key);
+}
+LONG WINAPI OpenW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
+  ++g_view.opensW;
+  NoteView(access);
+  return RegOpenKeyExW(root, path, options, access, key);
+}
+LONG WINAPI DeleteA(HKEY root, LPCSTR path, REGSAM access, DWORD reserved) {
+  ++g_view.deletions;
+  NoteView(access);
+  return RegDeleteKeyExA(root, path, access, reserved);
+}
+
+TEST(RunExtensionCleanup, NamesTheSixtyFourBitViewInEveryCall) {
+  const std::string cls = "SOFTWARE\\Classes\\VarnethView.Doc";
+  const std::string list =
+      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vntview";
+  RemoveTree(HKEY_LOCAL_MACHINE, cls);
+  AddString(HKEY_LOCAL_MACHINE, cls + "\\shell\\open\\command", "", "editor.exe");
+  AddString(HKEY_CURRENT_USER, list + "\\OpenWithProgids", "VarnethView.Doc", "");
+  AddString(HKEY_CURRENT_USER, "Software\\Classes\\.vntview\\sub", "v", "x");
+  const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"varneth-view-test";
+
+  g_view = {};
+  SetRegistryCalls({OpenA, OpenW, DeleteA});
+  const CleanupOutcome outcome = RunExtensionCleanup({"vntview", owner, folder, false});
+  SetRegistryCalls({});
+
+  EXPECT_EQ(outcome.result, CleanupResult::kRemoved);
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, cls));
+  EXPECT_GT(g_view.opensA, 0);
+  EXPECT_GT(g_view.opensW, 0);
+  EXPECT_GE(g_view.deletions, 6);  // the class's four keys, the list, .vntview\sub, ...
+  EXPECT_EQ(g_view.withoutView, 0);
+  DeleteFileW(outcome.backupPath.c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace

@@ -6,8 +6,10 @@ import re
 CP = "cp936"
 # Below a place that stayed, why it stayed.
 UNREACHABLE = "  名称含有系统代码页无法表示的字符，Varneth 无法删除"
-CHANGED_DURING_RUN = "  运行期间有其他程序写入了此项，未备份的内容已保留"
+CHANGED_DURING_RUN = "  运行期间其他程序更改了此项，未备份的内容已保留"
 KEEPS_CLASS_NAMES = "  列表中的类未能删除，其类名已保留，以便下次运行时删除"
+# A registry link in a place that stayed, then the link's full path.
+LINK = "  注册表链接，Varneth 既不跟随也不删除: "
 
 
 def lines(*texts: str) -> bytes:
@@ -17,6 +19,12 @@ def lines(*texts: str) -> bytes:
 def place(fate: str, key: str, keys: int, values: int) -> str:
     """A place with its fate (已删除, 未能删除, 将删除) and what it held."""
     return f"{fate}: {key} ({keys} 个键, {values} 个值)"
+
+
+def stayed(key: str, left_keys: int, left_values: int, gone_keys: int, gone_values: int) -> str:
+    """A place that stayed, with what is left of it and what of it went."""
+    return (f"未能删除: {key} (剩余 {left_keys} 个键, {left_values} 个值; "
+            f"已删除 {gone_keys} 个键, {gone_values} 个值)")
 
 
 def stayed_pattern(key: str, *reasons: str) -> bytes:

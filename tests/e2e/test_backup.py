@@ -102,20 +102,28 @@ class Backup(wc.VarnethTestCase):
     def test_a_key_that_stays_is_named_and_its_backup_restores_it(self):
         ext = "vntstay"
         auto = f"{USER_CLASSES}\\{ext}_auto_file"
-        long_key = f"{auto}\\{'k' * 255}"
-        self.seed(ext, [], f'[{long_key}]\n"v"="long"\n\n[{auto}\\shell]\n@="x"\n\n'
-                           f'[{USER_CLASSES}\\.{ext}]\n@="{ext}_auto_file"\n\n')
+        target = r"HKEY_CURRENT_USER\Software\VarnethStayTarget"
+        self.seed_keys(association_keys(ext, []) + [target],
+                       f'[{target}]\n"v"="target"\n\n[{auto}\\shell]\n@="x"\n\n'
+                       f'[{USER_CLASSES}\\.{ext}]\n@="{ext}_auto_file"\n\n', unicode=True)
+        # A registry link is never deleted, so the class above it stays.
+        wc.make_link(f"{auto}\\link", target)
+        self.addCleanup(wc.remove_link, f"{auto}\\link")
         result = wc.run_session(self.exe, [ext.encode(), b"y"])
         self.assertEqual(result.returncode, 0)
-        self.assert_bytes(result.stdout, TURN + partly_removed(ext.encode(), [auto]))
+        self.assert_bytes(result.stdout, TURN + partly_removed(ext.encode(), [
+            f"{auto} (剩余 2 个键, 0 个值; 已删除 1 个键, 1 个值)",
+            f"  注册表链接，Varneth 既不跟随也不删除: {auto}\\link"]))
         self.assert_gone([f"{USER_CLASSES}\\.{ext}"])
+        self.assertTrue(wc.value_exists(target, "v"))
 
+        wc.remove_link(f"{auto}\\link")
         wc.delete_key(auto)
         [backup] = self.backups_of(ext)
         self.restore(backup)
-        self.assertTrue(wc.value_exists(long_key, "v"))
         self.assertTrue(wc.value_exists(f"{auto}\\shell", ""))
         self.assertTrue(wc.value_exists(f"{USER_CLASSES}\\.{ext}", ""))
+        self.assertFalse(wc.key_exists(f"{auto}\\link"))
 
     def test_a_file_where_the_folder_should_be_stops_the_deletion(self):
         ext, cls = "vntnofolder", "VarnethNoFolder.Doc"

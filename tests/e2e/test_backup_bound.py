@@ -13,12 +13,11 @@ from pathlib import Path
 import wine_console as wc
 from reg_text import read_reg, read_reg_file
 from report_lines import (CHANGED_DURING_RUN, CP, KEEPS_CLASS_NAMES, UNREACHABLE, lines, place,
-                          stayed_pattern)
+                          stayed, stayed_pattern)
 from test_cleanup import (FILE_EXTS, MACHINE_CLASSES, RECENT, USER_CLASSES, association,
                           association_keys)
 
 WRITER: Path = None
-LONG_NAME = "k" * 255
 
 
 def registry_state(keys):
@@ -134,9 +133,9 @@ class BackupBound(wc.VarnethTestCase):
             self.assert_bytes(result.stdout, lines(
                 f"备份文件: {wc.windows_path(backup)}",
                 place("已删除", f"{MACHINE_CLASSES}\\VarnethKor.Doc", 5, 3),
-                place("未能删除", escaped_class, 3, 1), UNREACHABLE,
-                place("未能删除", f"{FILE_EXTS}\\.{ext}", 4, 6), UNREACHABLE, KEEPS_CLASS_NAMES,
-                place("未能删除", escaped_key, 3, 4), UNREACHABLE,
+                stayed(escaped_class, 3, 1, 0, 0), UNREACHABLE,
+                stayed(f"{FILE_EXTS}\\.{ext}", 2, 1, 2, 5), UNREACHABLE, KEEPS_CLASS_NAMES,
+                stayed(escaped_key, 3, 2, 0, 2), UNREACHABLE,
                 place("已删除", f"{USER_CLASSES}\\{ext}_auto_file", 4, 1),
                 place("已删除", f"{RECENT}\\.{ext}", 1, 2),
                 f"{ext}: 已删除 3 项，3 项未能删除"))
@@ -157,24 +156,28 @@ class BackupBound(wc.VarnethTestCase):
         list_key = f"{FILE_EXTS}\\.{ext}\\OpenWithProgids"
         stuck = f"{MACHINE_CLASSES}\\VarnethStay.Doc"
         other = f"{MACHINE_CLASSES}\\VarnethStay.Other"
-        text = (association(ext, ["VarnethStay.Doc"]) +
-                f'[{stuck}\\{LONG_NAME}]\n@="cannot be listed"\n\n'
+        target = r"HKEY_CURRENT_USER\Software\VarnethStayLinkTarget"
+        text = (association(ext, ["VarnethStay.Doc"]) + f'[{target}]\n@="t"\n\n'
                 f'[{list_key}\\sub]\n"VarnethStay.Other"=hex(0):\n\n'
                 f'[{other}\\shell]\n@="named in a subkey of the list: no class"\n\n')
-        roots = association_keys(ext, ["VarnethStay.Doc"]) + [other]
+        roots = association_keys(ext, ["VarnethStay.Doc"]) + [other, target]
         self.seed_keys(roots, text)
+        # A registry link is never deleted: the class above it stays.
+        wc.make_link(f"{stuck}\\link", target)
+        self.addCleanup(wc.remove_link, f"{stuck}\\link")
         other_before = wc.export_key(other)
 
         result = wc.run_session(self.exe, [ext.encode(), b"y"])
         self.assertEqual(result.returncode, 0)
-        self.assertIn(f"{FILE_EXTS}\\.{ext}\r\r\n{KEEPS_CLASS_NAMES}\r\r\n".encode(CP),
+        self.assertIn(f"{FILE_EXTS}\\.{ext} (剩余 2 个键, 1 个值; 已删除 3 个键, 5 个值)\r\r\n"
+                      f"{KEEPS_CLASS_NAMES}\r\r\n".encode(CP),
                       result.stdout)
         self.assertTrue(wc.key_exists(stuck))
         self.assertTrue(wc.value_exists(list_key, "VarnethStay.Doc"))
         self.assertEqual(wc.export_key(other), other_before)
 
         # Once the class can go, a second run removes class and list.
-        wc.delete_key(f"{stuck}\\{LONG_NAME}")
+        wc.remove_link(f"{stuck}\\link")
         result = wc.run_session(self.exe, [ext.encode(), b"y"])
         self.assertEqual(result.returncode, 0)
         self.assertFalse(wc.key_exists(stuck))
@@ -188,5 +191,6 @@ if __name__ == "__main__":
     parser.add_argument("--writer", required=True, type=Path)
     args, rest = parser.parse_known_args()
     BackupBound.exe, WRITER = args.exe, args.writer
+    wc.LINK_TOOL = args.exe.parent / "varneth_test_link.exe"
     sys.argv[1:] = rest
     unittest.main(verbosity=2)

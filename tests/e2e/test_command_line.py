@@ -8,7 +8,7 @@ import unittest
 from pathlib import Path
 
 import wine_console as wc
-from report_lines import CP, backup_failed, lines, place
+from report_lines import LINK, CP, backup_failed, lines, place, stayed
 from test_cleanup import FILE_EXTS, MACHINE_CLASSES, association, association_keys
 
 
@@ -118,11 +118,14 @@ class CommandLine(wc.VarnethTestCase):
 
     def test_a_key_that_stays_gives_exit_code_1(self):
         auto = r"HKEY_CURRENT_USER\Software\Classes\vntclistay_auto_file"
-        self.seed_keys([auto], f'[{auto}\\{"k" * 255}]\n"v"="x"\n\n')
+        target = r"HKEY_CURRENT_USER\Software\VarnethCliStayTarget"
+        self.seed_keys([auto, target], f'[{auto}\\shell]\n"v"="x"\n\n[{target}]\n@="t"\n\n')
+        wc.make_link(f"{auto}\\link", target)
+        self.addCleanup(wc.remove_link, f"{auto}\\link")
         self.addCleanup(lambda: [p.unlink() for p in wc.backup_folder().glob("vntclistay-*")])
         result = self.run_args("vntclistay")
         self.assertEqual(result.returncode, 1)
-        self.assertIn(lines(place("未能删除", auto, 2, 1)), result.stdout)
+        self.assertIn(lines(stayed(auto, 2, 0, 1, 1), f"{LINK}{auto}\\link"), result.stdout)
         self.assertTrue(result.stdout.endswith(lines("vntclistay: 已删除 0 项，1 项未能删除")))
         self.assertTrue(wc.key_exists(auto))
 

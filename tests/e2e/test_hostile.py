@@ -5,8 +5,8 @@ import unittest
 
 import wine_console as wc
 from test_cleanup import FILE_EXTS, MACHINE_CLASSES, USER_CLASSES, association, association_keys
-from report_lines import KEEPS_CLASS_NAMES
-from test_dialogue import QUESTION, TURN, partly_removed
+from test_dialogue import QUESTION, TURN
+
 
 CANARIES = [f"{MACHINE_CLASSES}\\VarnethHostileCanary\\shell",
             f"{USER_CLASSES}\\VarnethHostileCanary\\shell",
@@ -96,35 +96,26 @@ class Hostile(wc.VarnethTestCase):
         self.assertTrue(wc.key_exists(f"{auto}\\{'k' * 254}"))
 
         result = wc.run_session(self.exe, [b"vnthreg", b"y"])
-        # What the cleanup's ANSI calls cannot reach stays, and the run names
-        # it: the class with the long name, the class listed after the name
-        # that ends the ANSI listing, the automatic class (below), and the
-        # user's list, which keeps the names of the classes that stayed.
-        self.assert_survived(result, 1, partly_removed(b"vnthreg", [
-            machine[2], machine[3], f"{FILE_EXTS}\\.vnthreg", KEEPS_CLASS_NAMES, auto]))
-        self.assertTrue(wc.value_exists(progids, long_class))
-        self.assertTrue(wc.value_exists(progids, "~VarnethAfterTooLong"))
-        self.assert_gone([f"{MACHINE_CLASSES}\\VarnethHostile\\Nested",
-                          f"{USER_CLASSES}\\.vnthreg", f"{auto}\\shell"])
-        # The 254-character names are listed, but Wine's ANSI registry calls
-        # refuse a path of more than 260 characters (ERROR_MORE_DATA), so
-        # those keys cannot be opened or deleted there: they stay, untouched,
-        # and so does the class above the long subkey.
-        self.assert_kept([f"{MACHINE_CLASSES}\\{long_class}\\shell\\open",
-                          f"{auto}\\{'k' * 254}",
-                          f"{MACHINE_CLASSES}\\VarnethHostile",
+        # Names and data of any length the registry holds are read, and keys
+        # of any path length are opened relative to their parents: all of the
+        # extension's own keys go, the 254-character names and the class
+        # listed after a 255-character name among them.
+        self.assert_survived(result, 1)
+        self.assert_bytes(result.stdout, TURN + b"\r\r\nvnthreg" + QUESTION)
+        self.assert_gone([f"{MACHINE_CLASSES}\\VarnethHostile\\Nested", machine[2], machine[3],
+                          f"{USER_CLASSES}\\.vnthreg", auto, f"{FILE_EXTS}\\.vnthreg"])
+        # A name that would reach the whole class store names nothing; the
+        # nested class's parent is no class of the list.
+        self.assert_kept([f"{MACHINE_CLASSES}\\VarnethHostile",
                           f"{MACHINE_CLASSES}\\VarnethLead\\shell",
-                          f"{MACHINE_CLASSES}\\~VarnethAfterTooLong\\shell",
                           f"{MACHINE_CLASSES}\\txtfile"])
 
-    def test_a_255_character_subkey_name_ends_the_listing_and_keeps_its_parents(self):
+    def test_a_255_character_subkey_name_goes_with_its_parents(self):
         auto = f"{USER_CLASSES}\\vnthkey_auto_file"
         self.seed_keys([auto], f'[{auto}\\{"k" * 255}]\n"v"="x"\n\n[{auto}\\shell]\n@="x"\n\n')
-        # The subkey cannot be listed, so neither it nor the class above it
-        # can be deleted, and the run says so.
-        self.assert_survived(wc.run_session(self.exe, [b"vnthkey", b"y"]), 1,
-                             partly_removed(b"vnthkey", [auto]))
-        self.assert_kept([f"{auto}\\{'k' * 255}"])
+        # The registry's longest name is listed and deleted like any other.
+        self.assert_survived(wc.run_session(self.exe, [b"vnthkey", b"y"]), 1)
+        self.assert_gone([auto])
 
 
 

@@ -220,11 +220,37 @@ def delete_key(key: str):
 def exe_from_argv():
     import argparse
     import sys
+    global LINK_TOOL
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     args, rest = parser.parse_known_args()
     sys.argv[1:] = rest
+    LINK_TOOL = Path(args.exe).parent / "varneth_test_link.exe"
     return Path(args.exe)
+
+
+LINK_TOOL: Path = None
+
+
+def link_tool(*args) -> int:
+    return subprocess.run([str(WINE_RUN), str(LINK_TOOL), *args], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL, env=wine_env(),
+                          stdin=subprocess.DEVNULL).returncode
+
+
+def make_link(key: str, target: str):
+    """Makes `key` ("HKCU\\..." or "HKLM\\...") a registry link to `target`."""
+    if link_tool("make", key, target) != 0:
+        raise AssertionError(f"cannot make the link {key}")
+
+
+def is_link(key: str) -> bool:
+    return link_tool("is", key) == 0
+
+
+def remove_link(key: str):
+    """Removes the link itself, never its target."""
+    link_tool("remove", key)
 
 
 class VarnethTestCase(unittest.TestCase):

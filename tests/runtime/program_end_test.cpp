@@ -82,6 +82,19 @@ TEST(AllocateBlockDeathTest, ExhaustedHeapShowsOutOfMemoryAndExitsWithZero) {
       testing::ExitedWithCode(0), ExpectedBox("error", texts::kOutOfMemory));
 }
 
+TEST(StartRuntimeDeathTest, AFailedNewShowsOutOfMemoryInsteadOfThrowing) {
+  SetErrorBoxObserver(PrintBoxInHex);
+  EXPECT_EXIT(
+      {
+        StartRuntime();
+        // More than any address space holds, as the containers ask for it.
+        volatile std::size_t huge = static_cast<std::size_t>(-1) - 0xFFFF;
+        void* block = ::operator new(huge);
+        std::fprintf(stderr, "allocation returned %p", block);
+      },
+      testing::ExitedWithCode(0), ExpectedBox("error", texts::kOutOfMemory));
+}
+
 TEST(Memory, ResizeKeepsContentsAndReleaseToleratesNothing) {
   char* block = static_cast<char*>(AllocateBlock(4));
   EXPECT_EQ(block[0], 0);

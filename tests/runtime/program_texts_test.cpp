@@ -48,7 +48,9 @@ TEST(ProgramTexts, OutcomeTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kValueOfKey, ToCodePage936(" 中的值 "));
   EXPECT_EQ(texts::kDefaultValueOfKey, ToCodePage936(" 中的默认值"));
   EXPECT_EQ(texts::kStayedUnreachableName, ToCodePage936("  名称含有系统代码页无法表示的字符，Varneth 无法删除"));
-  EXPECT_EQ(texts::kStayedChangedDuringRun, ToCodePage936("  运行期间有其他程序写入了此项，未备份的内容已保留"));
+  EXPECT_EQ(texts::kStayedChangedDuringRun, ToCodePage936("  运行期间其他程序更改了此项，未备份的内容已保留"));
+  EXPECT_EQ(texts::kStayedRegistryLinkLead,
+            ToCodePage936("  注册表链接，Varneth 既不跟随也不删除: "));
   EXPECT_EQ(texts::kStayedKeepsClassNames, ToCodePage936("  列表中的类未能删除，其类名已保留，以便下次运行时删除"));
   EXPECT_EQ(texts::kKeptClassesHeading, ToCodePage936("下列类不只属于此扩展名，已保留："));
   EXPECT_EQ(texts::kKeptLead, ToCodePage936("已保留: "));
@@ -96,6 +98,8 @@ TEST(ProgramTexts, CommandLineTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kWouldRemoveLead, ToCodePage936("将删除: "));
   EXPECT_EQ(texts::kKeysCounted, ToCodePage936(" 个键, "));
   EXPECT_EQ(texts::kValuesCounted, ToCodePage936(" 个值)"));
+  EXPECT_EQ(texts::kLeftCountsLead, ToCodePage936(" (剩余 "));
+  EXPECT_EQ(texts::kValuesLeftThenGone, ToCodePage936(" 个值; 已删除 "));
   EXPECT_EQ(texts::kNothingMentionsIt, ToCodePage936(": 注册表中没有此扩展名的关联"));
   EXPECT_EQ(texts::kSummaryRemoved, ToCodePage936(": 已删除 "));
   EXPECT_EQ(texts::kItems, ToCodePage936(" 项"));

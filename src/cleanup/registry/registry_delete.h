@@ -33,9 +33,10 @@ struct DeletionCheck {
   // The value `valueName` (nullptr: the default value) of the key `keyPath`,
   // open as `key`.
   std::function<bool(HKEY root, TextRef keyPath, HKEY key, const char* valueName)> mayDeleteValue;
-  // The key named by `path` (a trailing backslash names the key before it).
-  std::function<bool(HKEY root, TextRef path)> mayDeleteKey;
-  // What RegDeleteKeyA answered for `path`.
+  // The key named by `path` (a trailing backslash names the key before it),
+  // open as `key`, itself and not a link.
+  std::function<bool(HKEY root, TextRef path, HKEY key)> mayDeleteKey;
+  // What the key's deletion answered for `path`.
   std::function<void(HKEY root, TextRef path, LONG status)> keyDeletion;
 };
 
@@ -47,9 +48,14 @@ HKEY DeleteRootKey(DeleteRootCode code);
 // that value; a path ending in "\" names the key's default value, and one
 // without "\" the default value of a key directly under the root. When that
 // fails, deletes the key named by the whole path, which the platform refuses
-// while the key has subkeys. The caller's text is not changed. True when
-// something was deleted. With a check, only the deletions it allows are made.
+// while the key has subkeys. The path's first `followedLength` bytes (by
+// default, all but the last name of the key) name the place's parent and are
+// opened as named; every name after them is opened relative to the one before
+// and as itself, so a registry link is never followed nor deleted, and paths
+// of any length are reached. Everything is done in the 64-bit view. The
+// caller's text is not changed. True when something was deleted. With a
+// check, only the deletions it allows are made.
 bool DeleteRegistryItem(DeleteRootCode rootCode, TextRef path,
-                        const DeletionCheck* check = nullptr);
+                        const DeletionCheck* check = nullptr, std::int32_t followedLength = -1);
 
 }  // namespace varneth

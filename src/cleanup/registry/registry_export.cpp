@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "cleanup/backup_snapshot.h"
 #include "cleanup/registry/registry_enum.h"
 #include "cleanup/registry/registry_key.h"
+#include "cleanup/registry/registry_open.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
@@ -61,11 +61,46 @@ void AppendHexBytes(std::wstring& out, size_t lineStart, const BYTE* data, DWORD
 
 ExportStatus RegistryFailure(LONG error) { return {ExportProblem::kRegistryError, error}; }
 
-// The enumeration buffers and the snapshot a whole export shares.
+// The enumeration buffers and the visitor a whole export shares.
 struct ExportBuffers {
   EnumBuffers enumeration;
-  BackupSnapshot* snapshot = nullptr;
+  const ExportVisitor* visitor = nullptr;
 };
+
+// How often a key's subkeys are listed again while they keep changing, before
+// the last listing is taken as it is.
+constexpr int kListingAttempts = 64;
+
+FILETIME LastWritten(HKEY key) {
+  FILETIME time{};
+  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                   nullptr, nullptr, &time);
+  return time;
+}
+
+// The key's subkey names, listed whole; listed again when the key changed
+// while it was listed (the platform numbers subkeys anew after every change).
+LONG ListSubkeys(HKEY key, EnumBuffers& buffers, std::vector<std::wstring>& names) {
+  for (int attempt = 0;; ++attempt) {
+    names.clear();
+    const FILETIME before = LastWritten(key);
+    std::wstring name;
+    LONG status = ERROR_SUCCESS;
+    for (DWORD index = 0; (status = EnumSubkeyWide(key, index, buffers, name)) == ERROR_SUCCESS;
+         ++index) {
+      names.push_back(name);
+    }
+    if (status == ERROR_KEY_DELETED) {
+      names.clear();  // deleted by another program: nothing below it to save
+      return ERROR_SUCCESS;
+    }
+    if (status != ERROR_NO_MORE_ITEMS) return status;
+    const FILETIME after = LastWritten(key);
+    if (CompareFileTime(&before, &after) == 0 || attempt + 1 == kListingAttempts) {
+      return ERROR_SUCCESS;
+    }
+  }
+}
 
 void CountUnreachable(const std::wstring& name, ExportCounts& counts) {
   if (!NarrowExactly(name)) ++counts.unreachableNames;
@@ -78,13 +113,15 @@ ExportStatus ExportValues(HKEY key, const std::wstring& fullPath, ExportBuffers&
     DWORD type = REG_NONE;
     DWORD size = 0;
     const LONG status = EnumValueWide(key, index, buffers.enumeration, valueName, type, size);
-    if (status == ERROR_NO_MORE_ITEMS) return {};
+    // Past the last value, or the key was deleted by another program while it
+    // was read: it holds nothing more to save.
+    if (status == ERROR_NO_MORE_ITEMS || status == ERROR_KEY_DELETED) return {};
     if (status != ERROR_SUCCESS) return RegistryFailure(status);
     if (!CanCarryName(valueName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
     const BYTE* data = buffers.enumeration.data.data();
     AppendValueLine(out, valueName, type, data, size);
-    if (buffers.snapshot != nullptr) {
-      AddSnapshotValue(*buffers.snapshot, fullPath, valueName, type, data, size);
+    if (buffers.visitor != nullptr && buffers.visitor->value) {
+      buffers.visitor->value(fullPath, valueName, type, data, size);
     }
     CountUnreachable(valueName, counts);
     ++counts.values;
@@ -94,24 +131,32 @@ ExportStatus ExportValues(HKEY key, const std::wstring& fullPath, ExportBuffers&
 ExportStatus ExportTree(HKEY key, const std::wstring& fullPath, ExportBuffers& buffers,
                         std::wstring& out, ExportCounts& counts) {
   AppendKeyHeader(out, fullPath);
-  if (buffers.snapshot != nullptr) AddSnapshotKey(*buffers.snapshot, fullPath);
+  if (buffers.visitor != nullptr && buffers.visitor->key) buffers.visitor->key(fullPath);
   ++counts.keys;
   ExportStatus status = ExportValues(key, fullPath, buffers, out, counts);
   if (!status.Complete()) return status;
 
-  std::wstring childName;
-  for (DWORD index = 0;; ++index) {
-    const LONG result = EnumSubkeyWide(key, index, buffers.enumeration, childName);
-    if (result == ERROR_NO_MORE_ITEMS) return {};
-    if (result != ERROR_SUCCESS) return RegistryFailure(result);
+  std::vector<std::wstring> children;
+  const LONG listed = ListSubkeys(key, buffers.enumeration, children);
+  if (listed != ERROR_SUCCESS) return RegistryFailure(listed);
+  for (const std::wstring& childName : children) {
     if (!CanCarryName(childName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
-    CountUnreachable(childName, counts);
+    const std::wstring childPath = fullPath + L"\\" + childName;
     RegistryKey child;
-    const LONG opened = RegOpenKeyExW(key, childName.c_str(), 0, KEY_READ, child.Put());
+    const LONG opened =
+        OpenKeyW(key, childName.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | KEY_QUERY_VALUE, child);
+    // Deleted by another program since it was listed: nothing to save.
+    if (opened == ERROR_FILE_NOT_FOUND) continue;
     if (opened != ERROR_SUCCESS) return RegistryFailure(opened);
-    status = ExportTree(child.Get(), fullPath + L"\\" + childName, buffers, out, counts);
+    if (IsRegistryLink(child.Get())) {
+      if (buffers.visitor != nullptr && buffers.visitor->link) buffers.visitor->link(childPath);
+      continue;
+    }
+    CountUnreachable(childName, counts);
+    status = ExportTree(child.Get(), childPath, buffers, out, counts);
     if (!status.Complete()) return status;
   }
+  return {};
 }
 
 }  // namespace
@@ -165,14 +210,14 @@ void AppendValueLine(std::wstring& out, const std::wstring& name, DWORD type, co
 }
 
 ExportStatus ExportKeyTree(HKEY key, const std::wstring& fullPath, std::wstring& out,
-                           ExportCounts& counts, BackupSnapshot* snapshot) {
+                           ExportCounts& counts, const ExportVisitor* visitor) {
   ExportBuffers buffers;
-  buffers.snapshot = snapshot;
+  buffers.visitor = visitor;
   return ExportTree(key, fullPath, buffers, out, counts);
 }
 
 ExportStatus ExportOneValue(HKEY key, const std::wstring& keyFullPath, const std::wstring& name,
-                            std::wstring& out, BackupSnapshot* snapshot) {
+                            std::wstring& out, const ExportVisitor* visitor) {
   if (!CanCarryName(name)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
   DWORD type = REG_NONE;
   std::vector<BYTE> data;
@@ -181,7 +226,7 @@ ExportStatus ExportOneValue(HKEY key, const std::wstring& keyFullPath, const std
   const DWORD size = static_cast<DWORD>(data.size());
   AppendKeyHeader(out, keyFullPath);
   AppendValueLine(out, name, type, data.data(), size);
-  if (snapshot != nullptr) AddSnapshotValue(*snapshot, keyFullPath, name, type, data.data(), size);
+  if (visitor != nullptr && visitor->value) visitor->value(keyFullPath, name, type, data.data(), size);
   return {};
 }
 

@@ -5,14 +5,13 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace varneth {
 
 // The text's first line; the file itself begins with a byte-order mark.
 inline constexpr wchar_t kRegFileHeader[] = L"Windows Registry Editor Version 5.00\r\n";
-
-struct BackupSnapshot;
 
 struct ExportCounts {
   std::int32_t keys = 0;
@@ -35,18 +34,31 @@ struct ExportStatus {
   bool Complete() const { return problem == ExportProblem::kNone; }
 };
 
+// Told what an export wrote, item by item, and which registry links it
+// passed over; each part may be left empty.
+struct ExportVisitor {
+  std::function<void(const std::wstring& keyFullPath)> key;
+  std::function<void(const std::wstring& keyFullPath, const std::wstring& name, DWORD type,
+                     const BYTE* data, DWORD size)>
+      value;
+  std::function<void(const std::wstring& linkFullPath)> link;
+};
+
 // Appends the open key, its values and every key below it with theirs,
 // parents before children, under `fullPath` (the root's name in front).
-// Subkeys are opened relative to their parent's handle and every name and
-// buffer grows as the registry asks, so names and data of any length come
-// out exactly as stored. With a snapshot, every key and value written is
-// noted in it too.
+// Subkeys are opened relative to their parent's handle and as themselves: a
+// registry link is neither followed nor written, only told to the visitor.
+// A key's subkeys are listed whole before any is read, and listed again when
+// they changed meanwhile, so a sibling deleted by another program never makes
+// the export skip another; a subkey gone by the time it is read is gone.
+// Every name and buffer grows as the registry asks, so names and data of any
+// length come out exactly as stored.
 ExportStatus ExportKeyTree(HKEY key, const std::wstring& fullPath, std::wstring& out,
-                           ExportCounts& counts, BackupSnapshot* snapshot = nullptr);
+                           ExportCounts& counts, const ExportVisitor* visitor = nullptr);
 
 // Appends one value of the open key, under its key's header.
 ExportStatus ExportOneValue(HKEY key, const std::wstring& keyFullPath, const std::wstring& name,
-                            std::wstring& out, BackupSnapshot* snapshot = nullptr);
+                            std::wstring& out, const ExportVisitor* visitor = nullptr);
 
 // "\r\n[fullPath]\r\n": a blank line, then the key's header.
 void AppendKeyHeader(std::wstring& out, const std::wstring& fullPath);

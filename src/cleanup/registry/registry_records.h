@@ -15,8 +15,9 @@ enum RecordKind : std::int32_t {
 };
 
 // One value enumeration. For REG_DWORD (4) and REG_MULTI_SZ (7) `data` holds
-// exactly `dataSize` bytes; for every other type it is the whole 255-byte
-// buffer, zeros after the first `dataSize` bytes. A key record carries the
+// exactly `dataSize` bytes; for every other type it is the whole buffer read
+// into (255 bytes, or the data's size when larger), zeros after the first
+// `dataSize` bytes. A key record carries the
 // empty information: everything 0, no name, no data.
 struct RegistryValueInfo {
   std::int32_t index = 0;

@@ -1,15 +1,24 @@
 #include "cleanup/registry/registry_walker.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "cleanup/registry/registry_key.h"
+#include "cleanup/registry/registry_open.h"
 
 namespace varneth {
 namespace {
 
-// Room of the name and data buffers: what does not fit ends the enumeration.
+// Room of the value name and data buffers at first: what does not fit is
+// read again with more room.
 constexpr std::int32_t kBufferRoom = 255;
+// The registry's longest value name, 16,383 characters, each of up to two
+// bytes in the ANSI code page, and the NUL.
+constexpr std::int32_t kValueNameRoom = 2 * 16383 + 1;
+// Room of a subkey name: the registry's longest name, 255 characters, each of
+// up to two bytes in the ANSI code page, and the NUL.
+constexpr std::int32_t kSubkeyNameRoom = 2 * 255 + 1;
 
 // An opened key whose subkeys are still to be listed. Its handle served
 // first for its values and is closed once the key has been expanded.
@@ -39,12 +48,17 @@ void AppendKeyRecord(WalkState& walk, const Text& keyPath) {
   ReportProgress(walk);
 }
 
-// Opens from the root with the full path and a trailing backslash, which
-// names the same key: every key of a walk is reached this way, never relative
-// to its parent's handle.
-bool OpenFromRoot(HKEY root, TextRef path, RegistryKey& key) {
-  const Text withSeparator = ConcatTexts({path, "\\"});
-  return RegOpenKeyA(root, withSeparator.Bytes(), key.Put()) == ERROR_SUCCESS;
+// Opens a child relative to its parent's handle and as itself: a registry
+// link is never followed, and is passed over like a key that does not open.
+// Relative openings also reach keys whose full path the ANSI calls cannot
+// take.
+bool OpenChild(HKEY parent, TextRef name, RegistryKey& key) {
+  if (OpenKeyA(parent, name.Bytes(), REG_OPTION_OPEN_LINK, KEY_READ, key) != ERROR_SUCCESS) {
+    return false;
+  }
+  if (!IsRegistryLink(key.Get())) return true;
+  key.Close();
+  return false;
 }
 
 void ListValues(WalkState& walk, HKEY key, const Text& keyPath) {
@@ -55,15 +69,43 @@ void ListValues(WalkState& walk, HKEY key, const Text& keyPath) {
   }
 }
 
+FILETIME LastWritten(HKEY key) {
+  FILETIME time{};
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                   nullptr, nullptr, &time);
+  return time;
+}
+
+// How often a key's subkeys are listed again while they keep changing, before
+// the last listing is taken as it is.
+constexpr int kListingAttempts = 64;
+
+// The key's subkey names, up to the first that cannot be read. The platform
+// numbers subkeys anew after every change, so a listing made while another
+// program added or deleted one may skip a sibling nobody touched: such a
+// listing is made again.
+std::vector<Text> ListSubkeyNames(WalkState& walk, HKEY key) {
+  std::vector<Text> names;
+  for (int attempt = 0; attempt < kListingAttempts; ++attempt) {
+    names.clear();
+    const FILETIME before = LastWritten(key);
+    for (DWORD index = 0; EnumSubkeyName(key, index, walk.name) == ERROR_SUCCESS; ++index) {
+      names.push_back(walk.name);
+    }
+    const FILETIME after = LastWritten(key);
+    if (CompareFileTime(&before, &after) == 0) break;
+  }
+  return names;
+}
+
 void Expand(WalkState& walk) {
   while (!walk.pending.empty()) {
     const PendingKey parent = std::move(walk.pending.back());
     walk.pending.pop_back();
-    for (DWORD index = 0; EnumSubkeyName(parent.handle.Get(), index, walk.name) == ERROR_SUCCESS;
-         ++index) {
-      Text childPath = ConcatTexts({parent.path, "\\", walk.name});
+    for (const Text& name : ListSubkeyNames(walk, parent.handle.Get())) {
+      Text childPath = ConcatTexts({parent.path, "\\", name});
       RegistryKey child;
-      if (OpenFromRoot(walk.root, childPath, child)) {
+      if (OpenChild(parent.handle.Get(), name, child)) {
         const HKEY childHandle = child.Get();
         walk.pending.push_back(PendingKey{std::move(child), childPath});
         AppendKeyRecord(walk, childPath);
@@ -74,10 +116,16 @@ void Expand(WalkState& walk) {
   }
 }
 
-void WalkStartKey(WalkState& walk, TextRef startPath, std::int32_t mode) {
+// The start key: its parent as named, from its first `followedLength` bytes
+// on each name as itself.
+bool OpenStart(HKEY root, TextRef path, size_t followedLength, RegistryKey& key) {
+  return OpenWithoutLinksA(root, path.Bytes(), followedLength, KEY_READ, key) == ERROR_SUCCESS;
+}
+
+void WalkStartKey(WalkState& walk, TextRef startPath, std::int32_t mode, size_t followedLength) {
   const Text path = CopyText(startPath);
   RegistryKey start;
-  if (!OpenFromRoot(walk.root, path, start)) return;
+  if (!OpenStart(walk.root, path, followedLength, start)) return;
   if (mode == kOneLevel) {
     for (DWORD index = 0; EnumSubkeyName(start.Get(), index, walk.name) == ERROR_SUCCESS;
          ++index) {
@@ -85,7 +133,7 @@ void WalkStartKey(WalkState& walk, TextRef startPath, std::int32_t mode) {
       PumpWindowMessages();
     }
     RegistryKey again;
-    if (OpenFromRoot(walk.root, path, again)) ListValues(walk, again.Get(), path);
+    if (OpenStart(walk.root, path, followedLength, again)) ListValues(walk, again.Get(), path);
   } else if (mode == kSubtree) {
     ListValues(walk, start.Get(), path);
     walk.pending.push_back(PendingKey{std::move(start), path});
@@ -96,7 +144,7 @@ void WalkStartKey(WalkState& walk, TextRef startPath, std::int32_t mode) {
 void WalkRoot(WalkState& walk, std::int32_t mode) {
   for (DWORD index = 0; EnumSubkeyName(walk.root, index, walk.name) == ERROR_SUCCESS; ++index) {
     RegistryKey child;
-    if (!OpenFromRoot(walk.root, walk.name, child)) {
+    if (!OpenChild(walk.root, walk.name, child)) {
       PumpWindowMessages();
       continue;
     }
@@ -124,11 +172,13 @@ HKEY WalkRootKey(WalkRootCode code) {
 
 void WalkRegistryTree(WalkRootCode rootCode, TextRef startPath, std::int32_t mode,
                       RegistryRecordList& records, const ProgressRoutine& progressRoutine,
-                      bool reportProgress) {
+                      bool reportProgress, std::int32_t followedLength) {
   records.clear();
   WalkState walk{WalkRootKey(rootCode), records, progressRoutine, reportProgress, {}, {}, {}};
   if (CompareText(startPath, "") != 0) {
-    WalkStartKey(walk, startPath, mode);
+    const size_t followed = followedLength >= 0 ? static_cast<size_t>(followedLength)
+                                                : ParentLengthA(startPath.Bytes());
+    WalkStartKey(walk, startPath, mode, followed);
   } else {
     WalkRoot(walk, mode);
   }
@@ -137,27 +187,38 @@ void WalkRegistryTree(WalkRootCode rootCode, TextRef startPath, std::int32_t mod
 }
 
 LONG EnumSubkeyName(HKEY key, DWORD index, Text& name) {
-  name = BlankText(kBufferRoom);
-  return RegEnumKeyA(key, index, name.Data(), kBufferRoom);
+  name = BlankText(kSubkeyNameRoom);
+  return RegEnumKeyA(key, index, name.Data(), kSubkeyNameRoom);
 }
 
 LONG EnumValueInfo(HKEY key, DWORD index, RegistryValueInfo& info) {
-  info.index = static_cast<std::int32_t>(index);
-  info.type = 0;
-  info.name = BlankText(kBufferRoom);
-  info.nameLength = kBufferRoom;
-  info.data = BlankBytes(kBufferRoom);
-  info.dataSize = kBufferRoom;
-  DWORD nameLength = kBufferRoom;
-  DWORD type = 0;
-  DWORD dataSize = kBufferRoom;
-  const LONG status = RegEnumValueA(key, index, info.name.Data(), &nameLength, nullptr, &type,
-                                    info.data.Data(), &dataSize);
-  info.type = static_cast<std::int32_t>(type);
-  info.nameLength = static_cast<std::int32_t>(nameLength);
-  info.dataSize = static_cast<std::int32_t>(dataSize);
-  if (type == REG_DWORD || type == REG_MULTI_SZ) info.data = LeftBytes(info.data, info.dataSize);
-  return status;
+  std::int32_t nameRoom = kBufferRoom;
+  std::int32_t dataRoom = kBufferRoom;
+  for (;;) {
+    info.index = static_cast<std::int32_t>(index);
+    info.type = 0;
+    info.name = BlankText(nameRoom);
+    info.nameLength = nameRoom;
+    info.data = BlankBytes(dataRoom);
+    info.dataSize = dataRoom;
+    DWORD nameLength = static_cast<DWORD>(nameRoom);
+    DWORD type = 0;
+    DWORD dataSize = static_cast<DWORD>(dataRoom);
+    const LONG status = RegEnumValueA(key, index, info.name.Data(), &nameLength, nullptr, &type,
+                                      info.data.Data(), &dataSize);
+    // A longer name or larger data than the first buffers hold: read again
+    // with room for the registry's longest value name and the data's size.
+    if (status == ERROR_MORE_DATA && nameRoom == kBufferRoom) {
+      nameRoom = kValueNameRoom;
+      dataRoom = std::max(dataRoom, static_cast<std::int32_t>(dataSize));
+      continue;
+    }
+    info.type = static_cast<std::int32_t>(type);
+    info.nameLength = static_cast<std::int32_t>(nameLength);
+    info.dataSize = static_cast<std::int32_t>(dataSize);
+    if (type == REG_DWORD || type == REG_MULTI_SZ) info.data = LeftBytes(info.data, info.dataSize);
+    return status;
+  }
 }
 
 void PumpWindowMessages() {

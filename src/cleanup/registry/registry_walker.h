@@ -27,20 +27,25 @@ using ProgressRoutine = std::function<void(std::int32_t recordCount)>;
 // Subtree mode each key is followed at once by its values, and every key
 // comes after its parent, so reading the list backwards meets children before
 // parents. An empty start path walks the root's own subkeys. Keys that do not
-// open are passed over with their subtree; an enumeration stops at its first
-// error (names of 255 characters and data over 255 bytes among them). Between
+// open are passed over with their subtree, and so are registry links: every
+// key is opened relative to its parent and as itself, never through a link.
+// The start path's first `followedLength` bytes (by default, all but its last
+// name) are opened as named. A key's subkeys are listed whole before any is
+// opened, and listed again when they changed meanwhile. Names and data of any length the registry holds
+// are read; an enumeration stops at its first other error. Between
 // registry reads the thread's waiting window messages are dispatched. With
 // reportProgress, progressRoutine is told the record count after each record.
 void WalkRegistryTree(WalkRootCode rootCode, TextRef startPath, std::int32_t mode,
                       RegistryRecordList& records, const ProgressRoutine& progressRoutine = {},
-                      bool reportProgress = false);
+                      bool reportProgress = false, std::int32_t followedLength = -1);
 
-// Reads the name of subkey `index` into `name` (RegEnumKeyA, a 255-byte
-// buffer, so at most 254 characters). Gives the platform's status.
+// Reads the name of subkey `index` into `name` (RegEnumKeyA, room for the
+// registry's longest name of 255 characters). Gives the platform's status.
 LONG EnumSubkeyName(HKEY key, DWORD index, Text& name);
 
 // Reads value `index` into `info` (RegEnumValueA with 255-byte name and data
-// buffers) and trims the data of REG_DWORD and REG_MULTI_SZ to its size.
+// buffers, read again with room enough when the value does not fit) and trims
+// the data of REG_DWORD and REG_MULTI_SZ to its size.
 LONG EnumValueInfo(HKEY key, DWORD index, RegistryValueInfo& info);
 
 // Dispatches the thread's waiting messages; a WM_QUIT stays in the queue.

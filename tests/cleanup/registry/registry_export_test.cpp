@@ -156,5 +156,49 @@ TEST_F(ExportKeyTreeTest, ANameWithALineBreakCannotBeCarried) {
   EXPECT_TRUE(CanCarryName(L"a=b]\"c\\"));
 }
 
+// Another program deletes keys while the export reads: a sibling it did not
+// touch is still saved, and links are told, never followed or written.
+TEST_F(ExportKeyTreeTest, ADeletedSiblingSkipsNoOtherAndALinkIsOnlyTold) {
+  for (const char* name : {"a", "b", "c"}) AddString(HKEY_CURRENT_USER, At(name), "v", name);
+  HKEY link;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, At("d").c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                            KEY_ALL_ACCESS, nullptr, &link, nullptr),
+            ERROR_SUCCESS);
+  const std::wstring target = L"\\Registry\\Machine\\Software";
+  RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                 reinterpret_cast<const BYTE*>(target.c_str()),
+                 static_cast<DWORD>(target.size() * sizeof(wchar_t)));
+  std::vector<std::wstring> keys;
+  std::vector<std::wstring> links;
+  ExportVisitor visitor;
+  visitor.key = [&](const std::wstring& path) {
+    keys.push_back(path);
+    // While "a" is read, another program deletes it and "b".
+    if (path == L"HKEY_CURRENT_USER\\T\\a") {
+      RegDeleteKeyA(HKEY_CURRENT_USER, At("a").c_str());
+      RegDeleteKeyA(HKEY_CURRENT_USER, At("b").c_str());
+    }
+  };
+  visitor.link = [&](const std::wstring& path) { links.push_back(path); };
+  RegistryKey key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, scratch_.c_str(), 0, KEY_READ, key.Put()),
+            ERROR_SUCCESS);
+  std::wstring out;
+  ExportCounts counts;
+  EXPECT_TRUE(ExportKeyTree(key.Get(), L"HKEY_CURRENT_USER\\T", out, counts, &visitor).Complete());
+  EXPECT_EQ(keys, (std::vector<std::wstring>{L"HKEY_CURRENT_USER\\T", L"HKEY_CURRENT_USER\\T\\a",
+                                             L"HKEY_CURRENT_USER\\T\\c"}));
+  EXPECT_EQ(links, std::vector<std::wstring>{L"HKEY_CURRENT_USER\\T\\d"});
+  EXPECT_EQ(out.find(L"\\d]"), std::wstring::npos);
+  // Remove the link itself, not its target.
+  HKEY own;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, At("d").c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS,
+                          &own),
+            ERROR_SUCCESS);
+  RegDeleteKeyExA(own, "", 0, 0);
+  RegCloseKey(own);
+  RegCloseKey(link);
+}
+
 }  // namespace
 }  // namespace varneth

@@ -148,27 +148,40 @@ TEST_F(WalkRegistryTreeTest, ValueDataIsTrimmedForDwordAndMultiStringOnly) {
   EXPECT_FALSE(records[3].value.data.HasBlock());
 }
 
-TEST_F(WalkRegistryTreeTest, LongDataOrNamesEndTheValueListButNotTheWalk) {
+TEST_F(WalkRegistryTreeTest, LongDataAndNamesAreReadWhole) {
   const std::string k = At("long");
   const std::string fits(254, 'd');  // with its NUL, 255 bytes
-  const std::string tooLong(255, 'd');
+  const std::string longer(300, 'd');
   AddString(HKEY_CURRENT_USER, k, "1fits", fits);
-  AddString(HKEY_CURRENT_USER, k, "2toolong", tooLong);
+  AddString(HKEY_CURRENT_USER, k, "2longer", longer);
   AddString(HKEY_CURRENT_USER, k, "3after", "x");
-  AddString(HKEY_CURRENT_USER, k + "\\sub", std::string(254, 'n').c_str(), "x");
-  AddString(HKEY_CURRENT_USER, k + "\\sub", std::string(255, 'o').c_str(), "x");
-  AddKey(HKEY_CURRENT_USER, k + "\\sub\\deeper");
+  AddString(HKEY_CURRENT_USER, k + "\\sub", std::string(300, 'o').c_str(), "x");
+  // The registry's longest name, made relative to its parent: the ANSI calls
+  // take no longer path.
+  HKEY sub;
+  HKEY longest;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (k + "\\sub").c_str(), 0, KEY_ALL_ACCESS, &sub),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExA(sub, std::string(255, 'k').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &longest, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(longest);
+  RegCloseKey(sub);
   RegistryRecordList records;
   WalkRegistryTree(kCurrentUser, k.c_str(), kSubtree, records);
   const std::vector<Row> expected = {
       {2, k, "1fits"},
+      {2, k, "2longer"},
+      {2, k, "3after"},
       {1, k + "\\sub", ""},
-      {2, k + "\\sub", std::string(254, 'n')},
-      {1, k + "\\sub\\deeper", ""},
+      {2, k + "\\sub", std::string(300, 'o')},
+      {1, k + "\\sub\\" + std::string(255, 'k'), ""},
   };
   EXPECT_EQ(Rows(records), expected);
   EXPECT_EQ(records[0].value.dataSize, 255);
-  EXPECT_EQ(records[2].value.nameLength, 254);
+  EXPECT_EQ(records[1].value.dataSize, 301);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(records[1].value.data.Data()), 300), longer);
+  EXPECT_EQ(records[4].value.nameLength, 300);
 }
 
 TEST_F(WalkRegistryTreeTest, ProgressCountsEveryRecordWhenAskedFor) {
@@ -181,6 +194,20 @@ TEST_F(WalkRegistryTreeTest, ProgressCountsEveryRecordWhenAskedFor) {
   WalkRegistryTree(kCurrentUser, s.c_str(), kSubtree, records, ProgressRoutine(), true);
   WalkRegistryTree(kCurrentUser, s.c_str(), kSubtree, records, record, true);
   EXPECT_EQ(counts, (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6}));
+}
+
+// Another program deletes a key while the walk goes on: its siblings are
+// still listed, none skipped as the platform numbers the rest anew.
+TEST_F(WalkRegistryTreeTest, AKeyDeletedDuringTheWalkSkipsNoSibling) {
+  const std::string s = At("shifting");
+  for (const char* name : {"a", "b", "c"}) AddKey(HKEY_CURRENT_USER, s + "\\" + name);
+  const ProgressRoutine deleteFirst = [&](std::int32_t count) {
+    if (count == 1) RegDeleteKeyA(HKEY_CURRENT_USER, (s + "\\a").c_str());
+  };
+  RegistryRecordList records;
+  WalkRegistryTree(kCurrentUser, s.c_str(), kSubtree, records, deleteFirst, true);
+  const std::vector<Row> expected = {{1, s + "\\a", ""}, {1, s + "\\b", ""}, {1, s + "\\c", ""}};
+  EXPECT_EQ(Rows(records), expected);
 }
 
 TEST_F(WalkRegistryTreeTest, DispatchesWaitingMessagesButLeavesWmQuit) {
@@ -200,12 +227,10 @@ TEST_F(WalkRegistryTreeTest, DispatchesWaitingMessagesButLeavesWmQuit) {
   EXPECT_EQ(message.wParam, 3u);
 }
 
-TEST_F(WalkRegistryTreeTest, AListedKeyWhosePathDoesNotOpenIsMissingWithItsSubtree) {
-  // Wine's ANSI registry calls refuse paths of more than 260 characters, so a
-  // key with a long name is listed by RegEnumKeyA but does not open by its
-  // full path. It is made with the wide calls, which have no such limit.
-  // (A key whose DACL denies every right would do on Windows; Wine enforces
-  // no access control, so that one could not be refused here.)
+TEST_F(WalkRegistryTreeTest, KeysWhoseFullPathIsLongerThanTheAnsiCallsTakeAreListed) {
+  // Wine's ANSI registry calls refuse paths of more than 260 characters; the
+  // walker opens each key relative to its parent, so only a name's own length
+  // counts. The key is made with the wide calls, which have no such limit.
   const std::string s = At("longpath");
   AddKey(HKEY_CURRENT_USER, s + "\\A");
   AddKey(HKEY_CURRENT_USER, s + "\\C");
@@ -217,15 +242,12 @@ TEST_F(WalkRegistryTreeTest, AListedKeyWhosePathDoesNotOpenIsMissingWithItsSubtr
                             nullptr, &key, nullptr),
             ERROR_SUCCESS);
   RegCloseKey(key);
-  HKEY probe;
-  const LONG opened = RegOpenKeyA(HKEY_CURRENT_USER, (s + "\\" + longName + "\\").c_str(), &probe);
-  if (opened == ERROR_SUCCESS) {
-    RegCloseKey(probe);
-    GTEST_SKIP() << "this platform opens ANSI paths of more than 260 characters";
-  }
   RegistryRecordList records;
   WalkRegistryTree(kCurrentUser, s.c_str(), kSubtree, records);
-  const std::vector<Row> expected = {{1, s + "\\A", ""}, {1, s + "\\C", ""}};
+  const std::vector<Row> expected = {{1, s + "\\A", ""},
+                                     {1, s + "\\" + longName, ""},
+                                     {1, s + "\\C", ""},
+                                     {1, s + "\\" + longName + "\\B1", ""}};
   EXPECT_EQ(Rows(records), expected);
 }
 
