@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "probes/owned_handle.h"
 #include "probes/process_token.h"
 
 namespace varneth {
@@ -14,23 +15,6 @@ namespace {
 
 constexpr char kSystemSid[] = "S-1-5-18";
 constexpr DWORD kNoSession = 0xFFFFFFFF;
-
-// A kernel handle, closed by its owner.
-class OwnedHandle {
- public:
-  OwnedHandle() = default;
-  explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  ~OwnedHandle() {
-    if (handle_ != nullptr) CloseHandle(handle_);
-  }
-  HANDLE Get() const { return handle_; }
-  HANDLE* Put() { return &handle_; }
-
- private:
-  HANDLE handle_ = nullptr;
-};
 
 // The user of the process that owns the shell's window (Explorer's, on the
 // desktop the process runs on); none without a shell, as in a service's

@@ -7,26 +7,17 @@
 #include <vector>
 
 #include "probes/local_memory.h"
+#include "probes/owned_handle.h"
 
 namespace varneth {
 namespace {
 
-// The process token, closed by its owner.
-class ProcessToken {
- public:
-  ProcessToken() {
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle_)) handle_ = nullptr;
-  }
-  ProcessToken(const ProcessToken&) = delete;
-  ProcessToken& operator=(const ProcessToken&) = delete;
-  ~ProcessToken() {
-    if (handle_ != nullptr) CloseHandle(handle_);
-  }
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_ = nullptr;
-};
+// The process's own token, or null.
+OwnedHandle OpenOwnToken() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return OwnedHandle();
+  return OwnedHandle(token);
+}
 
 }  // namespace
 
@@ -46,13 +37,13 @@ Text GetTokenUserSidText(HANDLE token) {
 }
 
 Text GetProcessUserSidText() {
-  const ProcessToken token;
+  const OwnedHandle token = OpenOwnToken();
   if (token.Get() == nullptr) return Text();
   return GetTokenUserSidText(token.Get());
 }
 
 bool IsProcessElevated() {
-  const ProcessToken token;
+  const OwnedHandle token = OpenOwnToken();
   if (token.Get() == nullptr) return false;
   TOKEN_ELEVATION elevation = {};
   DWORD size = sizeof elevation;
