@@ -225,6 +225,9 @@ struct Verdict {
 
 std::optional<KeepReason> KeepReasonOfName(std::wstring_view name) {
   if (!name.empty() && name[0] == L'.') return KeepReason::kExtensionKey;
+  // No class name holds a separator: "exefile\" and "CLSID\{...}" name keys
+  // that the rules below would keep whole, reached through another name.
+  if (name.find(L'\\') != std::wstring_view::npos) return KeepReason::kNotAClassName;
   if (IsListed(name, kSystemClasses)) return KeepReason::kSystemClass;
   if (IsListed(name, kProgramClasses)) return KeepReason::kProgramClass;
   return std::nullopt;

@@ -23,6 +23,7 @@ enum class KeepReason {
   kProgramClass,   // the class that starts programs, scripts or shortcuts
   kUrlProtocol,    // the key of a URL protocol ("URL Protocol" value)
   kUsedElsewhere,  // another extension or a protocol names it
+  kNotAClassName,  // holds a backslash: it names a key below some other key
 };
 
 // A class that stays whole: neither backed up nor deleted.

@@ -47,6 +47,8 @@ Text KeptClassReasonLine(const KeptClass& kept) {
   switch (kept.reason) {
     case KeepReason::kExtensionKey:
       return CopyText(texts::kKeptExtensionKey);
+    case KeepReason::kNotAClassName:
+      return CopyText(texts::kKeptNotAClassName);
     case KeepReason::kSystemClass:
       return CopyText(texts::kKeptSystemClass);
     case KeepReason::kProgramClass:

@@ -26,6 +26,8 @@ TEST(KeepReasonOfName, KnowsExtensionKeysSystemClassesAndProgramClassesInAnyCase
       {L"batfile", KeepReason::kProgramClass},  {L"lnkfile", KeepReason::kProgramClass},
       {L"txtfile", std::nullopt},               {L"CLSIDs", std::nullopt},
       {L"exefile.1", std::nullopt},             {L"my.exe", std::nullopt},
+      {L"exefile\\", KeepReason::kNotAClassName}, {L"CLSID\\{1}", KeepReason::kNotAClassName},
+      {L"txtfile\\shell", KeepReason::kNotAClassName},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(KeepReasonOfName(c.name), c.reason) << NarrowText(c.name).Bytes();

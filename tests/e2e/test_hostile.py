@@ -101,12 +101,15 @@ class Hostile(wc.VarnethTestCase):
         # extension's own keys go, the 254-character names and the class
         # listed after a 255-character name among them.
         self.assert_survived(result, 1)
-        self.assert_bytes(result.stdout, TURN + b"\r\r\nvnthreg" + QUESTION)
-        self.assert_gone([f"{MACHINE_CLASSES}\\VarnethHostile\\Nested", machine[2], machine[3],
+        nested = f"{MACHINE_CLASSES}\\VarnethHostile\\Nested"
+        kept = ("\r\r\n下列类不只属于此扩展名，已保留：\r\r\n" + nested +
+                "\r\r\n  类名含有反斜杠，指向的是别处的项，不是类\r\r\n").encode("cp936")
+        self.assert_bytes(result.stdout, TURN + kept + b"\r\r\nvnthreg" + QUESTION)
+        self.assert_gone([machine[2], machine[3],
                           f"{USER_CLASSES}\\.vnthreg", auto, f"{FILE_EXTS}\\.vnthreg"])
-        # A name that would reach the whole class store names nothing; the
-        # nested class's parent is no class of the list.
-        self.assert_kept([f"{MACHINE_CLASSES}\\VarnethHostile",
+        # A name that would reach the whole class store names nothing; a name
+        # with a backslash names a key below another, never a class.
+        self.assert_kept([nested, f"{MACHINE_CLASSES}\\VarnethHostile",
                           f"{MACHINE_CLASSES}\\VarnethLead\\shell",
                           f"{MACHINE_CLASSES}\\txtfile"])
 

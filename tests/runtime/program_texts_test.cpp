@@ -56,6 +56,8 @@ TEST(ProgramTexts, OutcomeTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kKeptLead, ToCodePage936("已保留: "));
   EXPECT_EQ(texts::kWouldKeepLead, ToCodePage936("将保留: "));
   EXPECT_EQ(texts::kKeptExtensionKey, ToCodePage936("  这是扩展名的键，不是类"));
+  EXPECT_EQ(texts::kKeptNotAClassName,
+            ToCodePage936("  类名含有反斜杠，指向的是别处的项，不是类"));
   EXPECT_EQ(texts::kKeptSystemClass, ToCodePage936("  这是类存储或 Windows 外壳自身的项"));
   EXPECT_EQ(texts::kKeptProgramClass,
             ToCodePage936("  这是启动程序的类，启动程序的关联不由 Varneth 删除"));
