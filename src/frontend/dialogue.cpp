@@ -88,6 +88,13 @@ bool IsRefusedExtension(TextRef extension) {
   // the cleanup's paths would reach another extension's keys or keys below
   // them ("exe\", "txt\UserChoice").
   if (HoldsBackslash(extension)) return true;
+  // A control character names no extension a person typed, and would reach
+  // the report raw (a tab, an escape sequence, a forged line end); a console
+  // line is judged so already, an argument or a redirected line here. Code
+  // page 936 has no trail byte below 0x40.
+  for (const char* at = extension.Bytes(); *at != '\0'; ++at) {
+    if (static_cast<unsigned char>(*at) < 0x20 || *at == 0x7F) return true;
+  }
   for (const char* name : kRefusedNames) {
     if (CompareText(folded, name) == 0) return true;
   }
