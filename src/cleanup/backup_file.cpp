@@ -86,6 +86,30 @@ DWORD CreateFolderPath(const std::wstring& folder) {
   return error == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : error;
 }
 
+// A name CreateDirectory refuses: control characters, and the characters no
+// file name holds (a drive's colon aside, which stands in an existing part).
+bool IsFolderName(std::wstring_view name) {
+  if (name.empty()) return false;
+  for (const wchar_t c : name) {
+    if (c < 0x20 || std::wstring_view(L"/:*?\"<>|").find(c) != std::wstring_view::npos) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Whether a new file can be made in an existing folder: one made with
+// FILE_FLAG_DELETE_ON_CLOSE goes again as it is closed.
+DWORD CheckWritable(const std::wstring& folder) {
+  const std::wstring probe = folder + L"\\varneth-" + std::to_wstring(GetCurrentProcessId()) +
+                             L"-check.partial";
+  const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  CloseHandle(file);
+  return ERROR_SUCCESS;
+}
+
 DWORD WriteWhole(HANDLE file, const void* bytes, size_t count) {
   const auto* next = static_cast<const char*>(bytes);
   while (count > 0) {
@@ -217,6 +241,19 @@ BackupFile WriteBackupFile(const std::wstring& folder, const std::wstring& stem,
   }
   DeleteFileW(partial.c_str());
   return backup;
+}
+
+DWORD CheckBackupFolder(const std::wstring& folder) {
+  FileRedirectionOff redirectionOff;
+  std::wstring existing = folder;
+  while (GetFileAttributesW(existing.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const size_t at = existing.find_last_of(L'\\');
+    if (at == std::wstring::npos || at == 0) return ERROR_PATH_NOT_FOUND;
+    if (!IsFolderName(std::wstring_view(existing).substr(at + 1))) return ERROR_INVALID_NAME;
+    existing.resize(at);
+  }
+  if (!IsFolder(existing)) return existing == folder ? ERROR_DIRECTORY : ERROR_PATH_NOT_FOUND;
+  return CheckWritable(existing);
 }
 
 }  // namespace varneth

@@ -39,6 +39,13 @@ struct BackupFileCalls {
 };
 void SetBackupFileCalls(const BackupFileCalls& calls);
 
+// What a dry run can tell without writing anything that stays: why a backup
+// could not be written into `folder` (ERROR_SUCCESS when it could). An
+// existing folder must be a folder that takes a new file (one made and
+// removed at once); of a missing one, the names still to be made must be
+// names a folder may have, below an existing folder that takes one.
+DWORD CheckBackupFolder(const std::wstring& folder);
+
 // Creates the folder when missing, then writes `content` as UTF-16LE with a
 // byte-order mark into a new file "<stem>.partial", flushes and closes it,
 // and only then names it "<stem>.reg", or "<stem>-2.reg", "<stem>-3.reg",

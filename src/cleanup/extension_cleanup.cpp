@@ -88,10 +88,14 @@ BackupSnapshot EmptySnapshot(const CleanupRequest& request) {
 
 // Writes the backup file, or notes why there can be none. False when nothing
 // may be deleted.
+std::wstring BackupFolderOf(const CleanupRequest& request) {
+  return request.backupFolder.empty() ? DefaultBackupFolder()
+                                      : FullFolderPath(request.backupFolder);
+}
+
 bool SaveBackup(const CleanupRequest& request, const ExportStatus& exported,
                 const std::wstring& text, CleanupOutcome& outcome) {
-  const std::wstring folder =
-      request.backupFolder.empty() ? DefaultBackupFolder() : FullFolderPath(request.backupFolder);
+  const std::wstring folder = BackupFolderOf(request);
   SYSTEMTIME now;
   GetLocalTime(&now);
   const std::wstring stem = BackupFileStem(request.extension, now);
@@ -180,6 +184,10 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     outcome.result = CleanupResult::kListed;
     outcome.backupProblem = exported.problem;
     outcome.backupError = exported.error;
+    // Nor may the file: a folder that is a file, or one that takes none.
+    if (exported.Complete() && !outcome.targets.empty()) {
+      outcome.backupError = CheckBackupFolder(BackupFolderOf(request));
+    }
     return outcome;
   }
   backup += L"\r\n";  // the file ends with a blank line, as the registry editor's do

@@ -94,7 +94,7 @@ void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
   }
   const Text listed = Number(static_cast<std::int32_t>(outcome.targets.size()) - stayed);
   if (outcome.result == CleanupResult::kListed) {
-    if (outcome.backupProblem != ExportProblem::kNone) {
+    if (outcome.backupProblem != ExportProblem::kNone || outcome.backupError != ERROR_SUCCESS) {
       WriteLine(
           {texts::kBackupWouldFail, BackupFailureReason(outcome), texts::kNothingWouldBeDeleted});
     }
