@@ -24,8 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "cleanup/backup_file.h"
-#include "cleanup/backup_guard.h"
+#include "cleanup/backup/backup_file.h"
+#include "cleanup/backup/backup_guard.h"
 #include "cleanup/class_use.h"
 #include "cleanup/cleanup_plan.h"
 #include "cleanup/extension_cleanup.h"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "cleanup/backup_file.h"
-#include "cleanup/backup_guard.h"
+#include "cleanup/backup/backup_file.h"
+#include "cleanup/backup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
 #include "cleanup/registry/registry_key.h"
 #include "cleanup/registry/registry_names.h"

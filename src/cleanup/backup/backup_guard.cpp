@@ -1,4 +1,4 @@
-#include "cleanup/backup_guard.h"
+#include "cleanup/backup/backup_guard.h"
 
 #include <algorithm>
 #include <vector>
