@@ -163,9 +163,12 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     TargetFate& fate = outcome.targets.emplace_back();
     fate.target = std::move(target);
     // A place that is a registry link is neither followed nor saved: it is
-    // not deleted either. A dry run deletes nothing, so it needs no snapshot
-    // to check against.
-    if (opened == kMetRegistryLink) fate.links.push_back(FullKeyPath(fate.target));
+    // not deleted either, so a dry run tells that it stays. A dry run deletes
+    // nothing, so it needs no snapshot to check against.
+    if (opened == kMetRegistryLink) {
+      fate.links.push_back(FullKeyPath(fate.target));
+      fate.stayed = request.dryRun;
+    }
     const ExportStatus status =
         opened == kMetRegistryLink ? ExportStatus{}
         : opened != ERROR_SUCCESS
