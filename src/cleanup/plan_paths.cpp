@@ -128,8 +128,6 @@ std::wstring MachineClassPath(std::wstring_view className) {
   return MachineClassShape<Wide>(className);
 }
 
-Text ExplorerRecordPath(TextRef extension) { return ExplorerRecordShape<Ansi>(extension); }
-
 std::wstring ExplorerRecordPath(std::wstring_view extension) {
   return ExplorerRecordShape<Wide>(extension);
 }

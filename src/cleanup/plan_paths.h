@@ -25,7 +25,6 @@ std::wstring UserExplorerPath(std::wstring_view sid, std::wstring_view extension
 Text MachineClassPath(TextRef className);
 std::wstring MachineClassPath(std::wstring_view className);
 // Software\...\Explorer\FileExts\.E, under HKEY_CURRENT_USER.
-Text ExplorerRecordPath(TextRef extension);
 std::wstring ExplorerRecordPath(std::wstring_view extension);
 
 // The names a request's paths are made of, in the targets' form.
