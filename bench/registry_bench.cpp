@@ -24,8 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "cleanup/backup_file.h"
-#include "cleanup/backup_guard.h"
+#include "cleanup/backup/backup_file.h"
+#include "cleanup/backup/backup_guard.h"
 #include "cleanup/class_use.h"
 #include "cleanup/cleanup_plan.h"
 #include "cleanup/extension_cleanup.h"
@@ -429,7 +429,7 @@ void MeasureClassUse(int count, int repetitions) {
     std::vector<double> times;
     size_t kept = 0;
     for (int round = 0; round < repetitions; ++round) {
-      times.push_back(Seconds([&] { kept = JudgeClassUse(names, "vntbenchjudge").kept.size(); }));
+      times.push_back(Seconds([&] { kept = JudgeClassUse(names, L"vntbenchjudge").kept.size(); }));
     }
     // The fastest run too: on a shared machine the median carries others' load.
     std::printf("class use check, %5d extension keys (%lu keys in SOFTWARE\\Classes), "

@@ -6,7 +6,6 @@
 #include "cleanup/registry/registry_key.h"
 #include "cleanup/registry/registry_names.h"
 #include "runtime/registry_view.h"
-#include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
@@ -204,7 +203,7 @@ struct ClassKeyState {
 
 ClassKeyState LookAtClassKey(const std::wstring& name) {
   RegistryKey key;
-  const std::wstring path = std::wstring(kMachineClasses) + L"\\" + name;
+  const std::wstring path = MachineClassPath(name);
   const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0,
                                     KEY_QUERY_VALUE | kRegistryView, key.Put());
   ClassKeyState state;
@@ -233,19 +232,18 @@ std::optional<KeepReason> KeepReasonOfName(std::wstring_view name) {
   return std::nullopt;
 }
 
-UserRoots UserRootsOf(const KeyOwner& owner) {
+UserRoots UserRootsOf(const WideKeyNames& names) {
   UserRoots user;
-  if (IsProcessUser(owner)) return user;
-  const std::wstring sid = WidenText(owner.sidText);
+  if (names.currentUser) return user;
   user.root = HKEY_USERS;
-  user.hive = sid + L"\\";
-  user.classes = sid + L"_Classes";
+  user.hive = names.sid + L"\\";
+  user.classes = names.sid + L"_Classes";
   return user;
 }
 
-ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, TextRef extension,
+ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, std::wstring_view extension,
                        const UserRoots& user) {
-  const std::wstring ownExtension = L"." + WidenText(extension);
+  const std::wstring ownExtension = L"." + std::wstring(extension);
   std::vector<Verdict> verdicts;
   std::unordered_set<std::wstring> seen;
   UsersByClass users;  // the names only the registry can judge
@@ -296,7 +294,7 @@ bool IsOwnClass(const ClassUse& use, std::wstring_view name) {
 }
 
 std::wstring MachineClassFullPath(std::wstring_view name) {
-  return L"HKEY_LOCAL_MACHINE\\" + std::wstring(kMachineClasses) + L"\\" + std::wstring(name);
+  return L"HKEY_LOCAL_MACHINE\\" + MachineClassPath(name);
 }
 
 }  // namespace varneth

@@ -12,8 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "probes/key_owner.h"
-#include "runtime/text.h"
+#include "cleanup/plan_paths.h"
 
 namespace varneth {
 
@@ -56,7 +55,7 @@ struct UserRoots {
   std::wstring hive;                             // in front of "Software\..."
   std::wstring classes = L"Software\\Classes";  // their Software\Classes
 };
-UserRoots UserRootsOf(const KeyOwner& owner);
+UserRoots UserRootsOf(const WideKeyNames& names);
 
 // Judges the user's class names for the extension (no dot; dots already
 // removed). A name not judged by itself is looked up in one pass over every
@@ -66,7 +65,7 @@ UserRoots UserRootsOf(const KeyOwner& owner);
 // user's choices for URL protocols, and the file and URL associations that
 // registered applications declare. The extension's own keys count for
 // nothing. A list without such names costs no pass.
-ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, TextRef extension,
+ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, std::wstring_view extension,
                        const UserRoots& user = {});
 
 // True when the name (as the user's list holds it, or its ANSI form widened)

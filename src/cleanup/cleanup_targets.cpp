@@ -4,13 +4,10 @@
 #include <unordered_set>
 #include <utility>
 
-#include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_enum.h"
 #include "cleanup/registry/registry_key.h"
 #include "cleanup/registry/registry_names.h"
 #include "cleanup/registry/registry_open.h"
-#include "probes/process_token.h"
-#include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
@@ -73,14 +70,14 @@ std::vector<CleanupTarget> WithoutCoveredPlaces(std::vector<CleanupTarget> candi
 
 }  // namespace
 
-std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension) {
-  std::vector<std::wstring> names;
+std::vector<std::wstring> ReadClassNames(const WideKeyNames& names) {
+  std::vector<std::wstring> classNames;
   RegistryKey list;
-  const std::wstring path = WidenText(ClassListPath(sidText, extension));
+  const std::wstring path = ClassListPath(names.sid, names.extension);
   // Below the record FileExts\.E no registry link is followed.
-  const size_t followed = ParentLength(WidenText(UserExplorerPath(sidText, extension)));
+  const size_t followed = ParentLength(UserExplorerPath(names.sid, names.extension));
   if (OpenWithoutLinks(HKEY_USERS, path, followed, KEY_QUERY_VALUE, list) != ERROR_SUCCESS) {
-    return names;
+    return classNames;
   }
   EnumBuffers buffers;
   std::wstring className;
@@ -88,41 +85,41 @@ std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension) {
   DWORD size = 0;
   for (DWORD index = 0;
        EnumValueWide(list.Get(), index, buffers, className, type, size) == ERROR_SUCCESS; ++index) {
-    // The rule is about backslashes, spaces and emptiness, which the ANSI
-    // form keeps as they are.
-    if (NamesAClassKey(NarrowText(className))) names.push_back(className);
+    if (NamesAClassKey(className)) classNames.push_back(className);
   }
-  return names;
+  return classNames;
 }
 
 const std::wstring& MachineClassesPrefix() {
-  static const std::wstring prefix = WidenText(MachineClassPath(""));
+  static const std::wstring prefix = MachineClassPath(std::wstring_view());
   return prefix;
 }
 
-ClassUse JudgeListedClasses(TextRef extension, const KeyOwner& owner) {
-  return JudgeClassUse(ReadClassNames(owner.sidText, extension), extension, UserRootsOf(owner));
+ClassUse JudgeListedClasses(const WideKeyNames& names) {
+  return JudgeClassUse(ReadClassNames(names), names.extension, UserRootsOf(names));
 }
 
-std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, const KeyOwner& owner,
+ClassUse JudgeListedClasses(TextRef extension, const KeyOwner& owner) {
+  return JudgeListedClasses(WidenKeyNames(extension, owner));
+}
+
+std::vector<CleanupTarget> FindCleanupTargets(const WideKeyNames& names,
                                               const ClassUse* classes) {
-  const TextRef sidText = owner.sidText;
-  const ClassUse judged = classes != nullptr ? ClassUse{} : JudgeListedClasses(extension, owner);
+  const ClassUse judged = classes != nullptr ? ClassUse{} : JudgeListedClasses(names);
   std::vector<CleanupTarget> candidates;
   for (const std::wstring& className : (classes != nullptr ? *classes : judged).own) {
     AddKeyAndItsValue(candidates, HKEY_LOCAL_MACHINE, MachineClassesPrefix() + className);
   }
-  const bool ownHive =
-      TextLength(sidText) > 0 && SameName(WidenText(sidText), WidenText(GetProcessUserSidText()));
+  const bool ownHive = !names.sid.empty() && SameName(names.sid, names.processSid);
   if (!ownHive) {
-    AddKeyAndItsValue(candidates, HKEY_USERS, WidenText(UserExplorerPath(sidText, extension)));
+    AddKeyAndItsValue(candidates, HKEY_USERS, UserExplorerPath(names.sid, names.extension));
   }
-  const UserKeyPaths user = FindUserKeyPaths(owner, extension);
+  UserKeyPathsOf<std::wstring> user = FindUserKeyPaths(names);
   const HKEY userRoot = user.currentUser ? HKEY_CURRENT_USER : HKEY_USERS;
-  AddKeyAndItsValue(candidates, userRoot, WidenText(user.explorerRecord));
-  AddKeyAndItsValue(candidates, userRoot, WidenText(user.extensionClass));
-  AddKeyAndItsValue(candidates, userRoot, WidenText(user.autoClass));
-  AddKeyAndItsValue(candidates, userRoot, WidenText(user.recentDocs));
+  AddKeyAndItsValue(candidates, userRoot, std::move(user.explorerRecord));
+  AddKeyAndItsValue(candidates, userRoot, std::move(user.extensionClass));
+  AddKeyAndItsValue(candidates, userRoot, std::move(user.autoClass));
+  AddKeyAndItsValue(candidates, userRoot, std::move(user.recentDocs));
   return WithoutCoveredPlaces(std::move(candidates));
 }
 
@@ -162,7 +159,7 @@ void NoteExistingValues(std::vector<CleanupTarget>& targets) {
 }
 
 std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, const KeyOwner& owner) {
-  std::vector<CleanupTarget> targets = FindCleanupTargets(extension, owner);
+  std::vector<CleanupTarget> targets = FindCleanupTargets(WidenKeyNames(extension, owner));
   NoteExistingValues(targets);
   for (CleanupTarget& target : targets) {
     if (target.kind == TargetKind::kKey) target.existed = TargetExists(target);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cleanup/class_use.h"
+#include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_key.h"
 #include "probes/key_owner.h"
 #include "runtime/text.h"
@@ -33,10 +34,11 @@ struct CleanupTarget {
 // The class names of the user's list: the values of the key OpenWithProgids
 // itself, read as stored. Values in keys below it name no class, and a name
 // that would reach the whole class store or nothing is passed over.
-std::vector<std::wstring> ReadClassNames(TextRef sidText, TextRef extension);
+std::vector<std::wstring> ReadClassNames(const WideKeyNames& names);
 
 // Those class names judged, with the owner's own keys as the user's: which
 // are the extension's own, which are kept.
+ClassUse JudgeListedClasses(const WideKeyNames& names);
 ClassUse JudgeListedClasses(TextRef extension, const KeyOwner& owner);
 
 // The keys the plan deletes for the extension: the machine-wide classes its
@@ -55,7 +57,7 @@ std::vector<CleanupTarget> ListCleanupTargets(TextRef extension, const KeyOwner&
 // The same targets, with `existed` not yet looked at. Of the classes only the
 // extension's own are targets: those `classes` judged so, or when it is null
 // those a judgement of the user's list made here finds.
-std::vector<CleanupTarget> FindCleanupTargets(TextRef extension, const KeyOwner& owner,
+std::vector<CleanupTarget> FindCleanupTargets(const WideKeyNames& names,
                                               const ClassUse* classes = nullptr);
 
 // Notes whether each value target exists; each key that holds value targets

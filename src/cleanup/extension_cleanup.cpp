@@ -2,13 +2,12 @@
 
 #include <algorithm>
 
-#include "cleanup/backup_file.h"
-#include "cleanup/backup_guard.h"
+#include "cleanup/backup/backup_file.h"
+#include "cleanup/backup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
 #include "cleanup/registry/registry_key.h"
 #include "cleanup/registry/registry_names.h"
 #include "cleanup/registry/registry_open.h"
-#include "probes/process_token.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
@@ -78,11 +77,11 @@ bool SurveyWhatIsLeft(TargetFate& fate, const BackupSnapshot& snapshot) {
 
 // The snapshot's frame: whose hive HKEY_USERS\<SID> is, and which key holds
 // the user's class names.
-BackupSnapshot EmptySnapshot(const CleanupRequest& request) {
+BackupSnapshot EmptySnapshot(const WideKeyNames& names) {
   BackupSnapshot snapshot;
-  snapshot.ownSidFolded = FoldName(WidenText(GetProcessUserSidText()));
-  snapshot.classLists.insert(SnapshotPath(
-      snapshot, HKEY_USERS, WidenText(ClassListPath(request.owner.sidText, request.extension))));
+  snapshot.ownSidFolded = FoldName(names.processSid);
+  snapshot.classLists.insert(
+      SnapshotPath(snapshot, HKEY_USERS, ClassListPath(names.sid, names.extension)));
   return snapshot;
 }
 
@@ -113,15 +112,15 @@ bool SaveBackup(const CleanupRequest& request, const ExportStatus& exported,
   return false;
 }
 
-bool IsExplorerRecord(const CleanupTarget& target, const CleanupRequest& request) {
+bool IsExplorerRecord(const CleanupTarget& target, const WideKeyNames& names) {
   if (target.kind != TargetKind::kKey) return false;
-  const Text path = target.root == HKEY_USERS
-                        ? UserExplorerPath(request.owner.sidText, request.extension)
-                        : ExplorerRecordPath(request.extension);
-  return SameName(target.keyPath, WidenText(path));
+  const std::wstring path = target.root == HKEY_USERS
+                                ? UserExplorerPath(names.sid, names.extension)
+                                : ExplorerRecordPath(names.extension);
+  return SameName(target.keyPath, path);
 }
 
-StayReasons WhyItStayed(TargetFate& fate, const CleanupRequest& request,
+StayReasons WhyItStayed(TargetFate& fate, const WideKeyNames& names,
                         const BackupSnapshot& snapshot, const BackupGuard& guard) {
   const CleanupTarget& target = fate.target;
   StayReasons why;
@@ -136,7 +135,7 @@ StayReasons WhyItStayed(TargetFate& fate, const CleanupRequest& request,
       }
     }
     why.protectedChoice =
-        IsExplorerRecord(target, request) &&
+        IsExplorerRecord(target, names) &&
         HoldsProtectedChoice(guard.keyDeletions, target.root, TidyKeyPath(target.keyPath));
   }
   return why;
@@ -146,17 +145,18 @@ StayReasons WhyItStayed(TargetFate& fate, const CleanupRequest& request,
 
 CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   CleanupOutcome outcome;
-  const ClassUse classes = JudgeListedClasses(request.extension, request.owner);
+  // The names every target's path is made of, in the targets' form.
+  const WideKeyNames names = WidenKeyNames(request.extension, request.owner);
+  const ClassUse classes = JudgeListedClasses(names);
   outcome.keptClasses = classes.kept;
-  std::vector<CleanupTarget> targets =
-      FindCleanupTargets(request.extension, request.owner, &classes);
+  std::vector<CleanupTarget> targets = FindCleanupTargets(names, &classes);
   NoteExistingValues(targets);
 
   // Each existing target is exported as it is found: the export also counts
   // its keys and values, all a dry run needs, and notes each key and value it
   // saves, which the deletions are checked by. A key is opened once for both.
   std::wstring backup = kRegFileHeader;
-  BackupSnapshot snapshot = EmptySnapshot(request);
+  BackupSnapshot snapshot = EmptySnapshot(names);
   ExportStatus exported;
   for (CleanupTarget& target : targets) {
     if (target.kind == TargetKind::kValue && !target.existed) continue;
@@ -167,9 +167,12 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     TargetFate& fate = outcome.targets.emplace_back();
     fate.target = std::move(target);
     // A place that is a registry link is neither followed nor saved: it is
-    // not deleted either. A dry run deletes nothing, so it needs no snapshot
-    // to check against.
-    if (opened == kMetRegistryLink) fate.links.push_back(FullKeyPath(fate.target));
+    // not deleted either, so a dry run tells that it stays. A dry run deletes
+    // nothing, so it needs no snapshot to check against.
+    if (opened == kMetRegistryLink) {
+      fate.links.push_back(FullKeyPath(fate.target));
+      fate.stayed = request.dryRun;
+    }
     const ExportStatus status =
         opened == kMetRegistryLink ? ExportStatus{}
         : opened != ERROR_SUCCESS
@@ -206,7 +209,7 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
       continue;
     }
     outcome.result = CleanupResult::kPartlyRemoved;
-    fate.why = WhyItStayed(fate, request, snapshot, guard);
+    fate.why = WhyItStayed(fate, names, snapshot, guard);
   }
   return outcome;
 }

@@ -39,7 +39,7 @@ struct StayReasons {
 struct TargetFate {
   CleanupTarget target;
   ExportCounts counts;  // keys (the target's own included) and values it held
-  bool stayed = false;
+  bool stayed = false;  // in a dry run: a place that is itself a link, which stays
   StayReasons why;
   // Of a target that stayed: the keys and values it holds now (a link it
   // holds, or is, counts as a key), and those of `counts` that are gone.

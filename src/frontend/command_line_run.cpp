@@ -56,7 +56,9 @@ Text UsageErrorText(const CommandLine& line) {
 }
 
 const char* FateLead(const CleanupOutcome& outcome, const TargetFate& fate) {
-  if (outcome.result == CleanupResult::kListed) return texts::kWouldRemoveLead;
+  if (outcome.result == CleanupResult::kListed) {
+    return fate.stayed ? texts::kWouldKeepLead : texts::kWouldRemoveLead;
+  }
   return fate.stayed ? texts::kStayedLead : texts::kRemovedLead;
 }
 
@@ -78,7 +80,9 @@ void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
   for (const TargetFate& fate : outcome.targets) {
     if (fate.stayed) {
       ++stayed;
-      WriteLine({FateLead(outcome, fate), TargetDisplayName(fate.target), LeftAndGoneText(fate)});
+      // In a dry run nothing went: only the place is named.
+      WriteLine({FateLead(outcome, fate), TargetDisplayName(fate.target),
+                 outcome.result == CleanupResult::kListed ? Text() : LeftAndGoneText(fate)});
     } else {
       WriteLine({FateLead(outcome, fate), TargetDisplayName(fate.target), texts::kCountsLead,
                  Number(fate.counts.keys), texts::kKeysCounted, Number(fate.counts.values),

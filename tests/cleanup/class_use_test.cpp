@@ -94,7 +94,7 @@ TEST_F(JudgeClassUseTest, KeepsEveryClassSomethingElseNamesAndOnlyThose) {
   const ClassUse use = JudgeClassUse({L"VJ.Own", L"VJ.Default", L"CLSID", L"VJ.List", L"vj.own",
                                       L"VJ.User", L"VJ.Choice", L"VJ.Proto", L"VJ.Many", L"VJ.App",
                                       L"VJ.Record", L"VJ.Missing", L".vntjudgea", L".vntjudgez"},
-                                     "VNTjudge");
+                                     L"VNTjudge");
   std::vector<std::string> kept;
   for (const KeptClass& k : use.kept) {
     std::string line = NarrowText(k.name).Bytes();

@@ -9,6 +9,7 @@
 #include "cleanup/scratch_registry.h"
 #include "probes/account_sid.h"
 #include "probes/process_token.h"
+#include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
@@ -22,12 +23,15 @@ void RecordCall(const char* call, std::int32_t rootCode, const char* path) {
 }
 
 TEST(NamesAClassKey, RefusesNamesThatReachTheWholeClassStore) {
+  // The targets judge the name as stored, the plan its ANSI form: alike.
   for (const char* name : {"", "\\", "\\txtfile", "\\\\", " ", " \\ ", "\xA1\xA1\\"}) {
     EXPECT_FALSE(NamesAClassKey(name)) << name;
+    EXPECT_FALSE(NamesAClassKey(WidenText(name))) << name;
   }
   EXPECT_FALSE(NamesAClassKey(Text()));
   for (const char* name : {"txtfile", "a\\b", "txtfile\\", "my editor.txt", "\x81\x5C"}) {
     EXPECT_TRUE(NamesAClassKey(name)) << name;
+    EXPECT_TRUE(NamesAClassKey(WidenText(name))) << name;
   }
 }
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cleanup/backup_file.h"
-#include "cleanup/backup_guard.h"
+#include "cleanup/backup/backup_file.h"
+#include "cleanup/backup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
 #include "cleanup/registry/registry_export.h"
 #include "cleanup/registry/registry_open.h"

@@ -27,6 +27,15 @@ def stayed(key: str, left_keys: int, left_values: int, gone_keys: int, gone_valu
             f"已删除 {gone_keys} 个键, {gone_values} 个值)")
 
 
+def would_keep(key: str) -> str:
+    """In a dry run, a place that would stay (a registry link): no counts."""
+    return f"将保留: {key}"
+
+
+def dry_run_summary(ext: str, count: int) -> str:
+    return f"{ext}: 试运行，将删除 {count} 项，未做任何更改"
+
+
 def stayed_pattern(key: str, *reasons: str) -> bytes:
     """A place that stayed, whatever it held, followed by these reasons."""
     return (re.escape(f"未能删除: {key} (".encode(CP)) + rb"[^\r\n]*\)\r\n" +

@@ -6,7 +6,7 @@ import unittest
 
 import wine_console as wc
 from test_cleanup import FILE_EXTS, MACHINE_CLASSES, USER_CLASSES, association, association_keys
-from report_lines import LINK, lines, stayed
+from report_lines import LINK, dry_run_summary, lines, stayed, would_keep
 
 VICTIM_TEXT = '@="victim"\n"v"=dword:00000001\n\n'
 
@@ -58,7 +58,12 @@ class Links(wc.VarnethTestCase):
 
                 listing = wc.run_command_line(self.exe, ["/n", ext])
                 self.assertEqual(listing.returncode, 0, listing.stdout)
-                self.assertIn(lines(report[-1]), listing.stdout)
+                # A place that is a link would stay: not counted among the
+                # five places that would otherwise go.
+                is_place = link in association_keys(ext, [cls])
+                self.assertIn(lines(*([would_keep(link)] if is_place else []), report[-1]),
+                              listing.stdout)
+                self.assertIn(lines(dry_run_summary(ext, 5 - is_place)), listing.stdout)
 
                 result = self.run_cleanup(ext)
                 self.assertEqual(result.returncode, 1, result.stdout)

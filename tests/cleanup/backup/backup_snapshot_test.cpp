@@ -1,8 +1,8 @@
-#include "cleanup/backup_snapshot.h"
+#include "cleanup/backup/backup_snapshot.h"
 
 #include <gtest/gtest.h>
 
-#include "cleanup/backup_guard.h"
+#include "cleanup/backup/backup_guard.h"
 #include "cleanup/registry/registry_names.h"
 #include "runtime/wide_text.h"
 

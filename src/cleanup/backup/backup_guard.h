@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cleanup/backup_snapshot.h"
+#include "cleanup/backup/backup_snapshot.h"
 #include "cleanup/class_use.h"
 #include "cleanup/registry/registry_delete.h"
 

@@ -1,4 +1,4 @@
-#include "cleanup/backup_snapshot.h"
+#include "cleanup/backup/backup_snapshot.h"
 
 #include "cleanup/registry/registry_names.h"
 #include "runtime/wide_text.h"

@@ -1,4 +1,4 @@
-#include "cleanup/backup_guard.h"
+#include "cleanup/backup/backup_guard.h"
 
 #include <algorithm>
 #include <vector>
@@ -18,7 +18,7 @@ namespace {
 // stays, so that a later run finds the class.
 bool KeepsAClass(BackupGuard& guard, const std::wstring& snapshotPath, const std::wstring& name) {
   if (guard.snapshot->classLists.count(snapshotPath) == 0) return false;
-  if (!NamesAClassKey(NarrowText(name)) || !MachineClassExists(name)) return false;
+  if (!NamesAClassKey(name) || !MachineClassExists(name)) return false;
   if (guard.classes != nullptr && !IsOwnClass(*guard.classes, name)) return false;
   guard.keptClassNames = true;
   return true;

@@ -1,4 +1,4 @@
-#include "cleanup/backup_file.h"
+#include "cleanup/backup/backup_file.h"
 
 // After windows.h, which they rely on.
 #include <knownfolders.h>

@@ -1,4 +1,4 @@
-#include "cleanup/backup_file.h"
+#include "cleanup/backup/backup_file.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
