@@ -43,11 +43,38 @@ LONG OpenName(HKEY parent, const std::string& name, DWORD options, REGSAM access
   return OpenKeyA(parent, name.c_str(), options, access, key);
 }
 
+// The one link of the platform's own that paths pass through: a user's
+// Software\Classes is their classes hive (<SID>_Classes). Its length in the
+// path (HKEY_CURRENT_USER\Software\Classes, HKEY_USERS\<SID>\Software\Classes),
+// or 0: every other key on the way is opened as itself, so a link that a
+// user's program made above a place leads nowhere either.
+template <typename Char>
+size_t PlatformLinkLength(HKEY root, std::basic_string_view<Char> path) {
+  size_t start = 0;
+  if (root == HKEY_USERS) {
+    start = NextSeparator(path, 0);
+    if (start == path.size()) return 0;
+    ++start;
+  } else if (root != HKEY_CURRENT_USER) {
+    return 0;
+  }
+  constexpr char kClasses[] = "software\\classes";
+  constexpr size_t kLength = sizeof kClasses - 1;
+  if (path.size() - start < kLength) return 0;
+  for (size_t i = 0; i < kLength; ++i) {
+    const Char c = path[start + i];
+    const Char lower = c >= Char('A') && c <= Char('Z') ? Char(c - 'A' + 'a') : c;
+    if (lower != Char(kClasses[i])) return 0;
+  }
+  const size_t end = start + kLength;
+  return end == path.size() || path[end] == Char('\\') ? end : 0;
+}
+
 template <typename Char>
 LONG OpenWithoutLinksOf(HKEY root, std::basic_string_view<Char> path, size_t followedLength,
                         REGSAM access, RegistryKey& key, RegistryKey* keptParent) {
   using String = std::basic_string<Char>;
-  followedLength = std::min(followedLength, path.size());
+  followedLength = std::min({followedLength, path.size(), PlatformLinkLength(root, path)});
   // The part as named: the place's parent. An empty part is the root itself,
   // which is opened again so that the handle can be owned.
   LONG status = OpenName(root, String(path.substr(0, followedLength)), 0,

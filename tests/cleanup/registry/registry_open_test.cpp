@@ -71,7 +71,9 @@ TEST_F(OpenWithoutLinksTest, ALinkBelowThePlacesParentIsNeverFollowed) {
   const Case cases[] = {
       {At("place\\link"), parent.size(), kMetRegistryLink},        // the key itself
       {At("place\\link\\deep"), parent.size(), kMetRegistryLink},  // a key on the way
-      {At("place\\link\\deep"), parent.size() + 5, ERROR_SUCCESS},  // the parent's own link
+      // A link above the place, which a user's program may have made: only
+      // the platform's own (a user's Software\Classes) is followed.
+      {At("place\\link\\deep"), parent.size() + 5, kMetRegistryLink},
       {At("place\\missing"), parent.size(), ERROR_FILE_NOT_FOUND},
       {longPath, parent.size(), ERROR_SUCCESS},
       {At("place\\\\link\\"), parent.size(), kMetRegistryLink},  // separators read as the registry reads them
