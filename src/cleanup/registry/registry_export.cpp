@@ -67,9 +67,11 @@ struct ExportBuffers {
   const ExportVisitor* visitor = nullptr;
 };
 
-// How often a key's subkeys are listed again while they keep changing, before
-// the last listing is taken as it is.
-constexpr int kListingAttempts = 64;
+// How often a key's subkeys are listed while they keep changing, before the
+// last listing is taken as it is: a program that writes below the key without
+// pause must not hold the run up (a key such a listing misses is not saved,
+// so it is not deleted either).
+constexpr int kListingAttempts = 4;
 
 FILETIME LastWritten(HKEY key) {
   FILETIME time{};
