@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12: the 32-bit mingw-w64
-# cross-compiler, 32-bit Wine, GoogleTest's sources, Python, the zh_CN.UTF-8
-# locale (so Wine's ANSI and console code page is 936), clang for the
-# sanitizer and fuzzing checks, and Wine's 64-bit loader. Where the host runs
-# no 32-bit programs, also the x86-64 cross-compiler. Each is judged by its
-# package, so a minimal system gets everything on the first run; quiet and
-# quick when everything is already there.
+# cross-compiler, 32-bit Wine, GoogleTest's sources, Python, git (the release
+# test lists the checkout's files), the zh_CN.UTF-8 locale (so Wine's ANSI and
+# console code page is 936), clang for the sanitizer and fuzzing checks, and
+# Wine's 64-bit loader. Where the host runs no 32-bit programs, also the
+# x86-64 cross-compiler. Each is judged by its package, so a minimal system
+# gets everything on the first run; quiet and quick when everything is
+# already there.
 set -euo pipefail
 
 sudo=""
@@ -32,7 +33,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
 install_missing g++-mingw-w64-i686-posix wine wine32:i386 cmake make python3 googletest \
-  locales clang libclang-rt-14-dev
+  locales clang libclang-rt-14-dev git
 
 # Users run the 32-bit program on 64-bit Windows: the WoW64 tests run it in a
 # 64-bit prefix, with Wine's 64-bit loader.
