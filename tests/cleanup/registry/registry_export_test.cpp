@@ -160,14 +160,7 @@ TEST_F(ExportKeyTreeTest, ANameWithALineBreakCannotBeCarried) {
 // touch is still saved, and links are told, never followed or written.
 TEST_F(ExportKeyTreeTest, ADeletedSiblingSkipsNoOtherAndALinkIsOnlyTold) {
   for (const char* name : {"a", "b", "c"}) AddString(HKEY_CURRENT_USER, At(name), "v", name);
-  HKEY link;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, At("d").c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
-                            KEY_ALL_ACCESS, nullptr, &link, nullptr),
-            ERROR_SUCCESS);
-  const std::wstring target = L"\\Registry\\Machine\\Software";
-  RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
-                 reinterpret_cast<const BYTE*>(target.c_str()),
-                 static_cast<DWORD>(target.size() * sizeof(wchar_t)));
+  MakeLink(At("d"), L"\\Registry\\Machine\\Software");
   std::vector<std::wstring> keys;
   std::vector<std::wstring> links;
   ExportVisitor visitor;
@@ -190,14 +183,7 @@ TEST_F(ExportKeyTreeTest, ADeletedSiblingSkipsNoOtherAndALinkIsOnlyTold) {
                                              L"HKEY_CURRENT_USER\\T\\c"}));
   EXPECT_EQ(links, std::vector<std::wstring>{L"HKEY_CURRENT_USER\\T\\d"});
   EXPECT_EQ(out.find(L"\\d]"), std::wstring::npos);
-  // Remove the link itself, not its target.
-  HKEY own;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, At("d").c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS,
-                          &own),
-            ERROR_SUCCESS);
-  RegDeleteKeyExA(own, "", 0, 0);
-  RegCloseKey(own);
-  RegCloseKey(link);
+  RemoveLink(At("d"));
 }
 
 }  // namespace

@@ -14,35 +14,13 @@ using namespace testing_support;
 
 constexpr char kTarget[] = "Software\\VarnethTestLinkTarget";
 
-// Makes `path` below HKEY_CURRENT_USER a registry link to HKLM\<kTarget>.
-void MakeLink(const std::string& path) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  const std::wstring target = L"\\Registry\\Machine\\Software\\VarnethTestLinkTarget";
-  RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
-                 reinterpret_cast<const BYTE*>(target.c_str()),
-                 static_cast<DWORD>(target.size() * sizeof(wchar_t)));
-  RegCloseKey(key);
-}
-
-void RemoveLink(const std::string& path) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key) ==
-      ERROR_SUCCESS) {
-    RegDeleteKeyExA(key, "", 0, 0);
-    RegCloseKey(key);
-  }
-}
-
 class OpenWithoutLinksTest : public ScratchKeyTest {
  protected:
   void SetUp() override {
     ScratchKeyTest::SetUp();
     RemoveTree(HKEY_LOCAL_MACHINE, kTarget);
     AddString(HKEY_LOCAL_MACHINE, std::string(kTarget) + "\\deep", "v", "target");
-    MakeLink(At("place\\link"));
+    MakeLink(At("place\\link"), L"\\Registry\\Machine\\Software\\VarnethTestLinkTarget");
   }
   void TearDown() override {
     RemoveLink(At("place\\link"));
