@@ -1,8 +1,8 @@
 """The 32-bit program as users run it: on 64-bit Windows, under WoW64. A
 64-bit Wine prefix runs it there; the keys are seeded and read back by the
 64-bit reg.exe, which sees what 64-bit Explorer sees, and the backup is
-looked for where a 64-bit program looks. Hosts whose kernel runs no 32-bit
-programs, or that lack Wine's 64-bit loader, skip these with a message."""
+looked for where a 64-bit program looks. Hosts without 32-bit Wine (an archive
+that cannot give it, a kernel without 32-bit support) skip these, naming why."""
 import os
 import re
 import subprocess
@@ -16,12 +16,11 @@ WINE64 = Path("/usr/lib/wine/wine64")
 PREFIX = wc.ROOT / "build" / "wine" / "wow64-prefix"
 
 
-def host_runs_wow64() -> bool:
+def no_wow64():
+    """Why the WoW64 tests cannot run here, or None."""
     if not WINE64.exists():
-        return False
-    probe = subprocess.run(["/usr/lib/wine/wine", "--version"], stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL)
-    return probe.returncode == 0
+        return "Wine's 64-bit loader is not installed"
+    return wc.no_32_bit_wine()
 
 
 def env64():
@@ -38,8 +37,7 @@ def reg64(*args):
     return wine64("reg", *args).returncode
 
 
-@unittest.skipUnless(host_runs_wow64(),
-                     "this host runs no 32-bit programs or has no 64-bit Wine: WoW64 untested")
+@unittest.skipIf(no_wow64(), f"WoW64 untested: {no_wow64()}")
 class UnderWow64(unittest.TestCase):
     exe: Path = None
 

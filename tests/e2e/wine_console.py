@@ -19,6 +19,21 @@ ROOT = Path(__file__).resolve().parents[2]
 WINE_RUN = ROOT / "scripts" / "wine-run"
 
 
+def no_32_bit_wine():
+    """Why Wine cannot run a 32-bit program here, or None when it can: the
+    archive may not give wine32:i386 (scripts/setup.sh says why), or the
+    kernel may run no 32-bit programs."""
+    loader = Path("/usr/lib/wine/wine")
+    if not loader.exists():
+        return "32-bit Wine is not installed (scripts/setup.sh names the reason)"
+    try:
+        subprocess.run([str(loader), "--version"], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True)
+    except (OSError, subprocess.CalledProcessError):
+        return "this host runs no 32-bit programs"
+    return None
+
+
 def wine_env(**extra):
     env = dict(os.environ)
     env.setdefault("VARNETH_WINEPREFIX", str(ROOT / "build" / "wine" / "test-prefix"))
