@@ -55,7 +55,7 @@ class CodePages(wc.VarnethTestCase):
                 seed("".join(f'[{key}]\n@="x"\n\n' for key in KEYS))
                 env = wc.wine_env(VARNETH_LANG=locale)
                 typed = [text.encode() for text in (*BACKSLASHED, CUT_LINE, "y")]
-                result = wc.run_session(self.exe, typed, env=env, timeout=60)
+                result = wc.run_session(self.exe, typed, env=env)
                 self.assertEqual(result.returncode, 0)
                 self.assert_bytes(result.stdout, TURN * 3 + b"\r\r\n" + cp936(taken) +
                                   QUESTION)
