@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "frontend/dialogue.h"
 
 namespace varneth {
@@ -44,23 +42,6 @@ TEST(IsRefusedExtension, AcceptsEverythingElse) {
   for (const wchar_t* name : {L"txt", L".txt", L"tar.gz", L"exe2", L"exex", L"ex", L"\uFF25xe",
                               L"e\uFF38e", L"\u6DFA", L"md\u6587~!"}) {
     EXPECT_FALSE(IsRefusedExtension(name)) << name;
-  }
-}
-
-// Spaces and dots go, then the text is converted once (here to code page 936).
-TEST(ExtensionFromInput, RemovesSpacesAndDotsThenConverts) {
-  struct Case {
-    const wchar_t* input;
-    const char* taken;  // nullptr: refused
-  };
-  for (const Case& c : {Case{L" .t x\u3000t ", "txt"}, Case{L"tar.gz", "targz"},
-                        Case{L"\u6DFA.", "\x9C\x5C"}, Case{L"e x e", nullptr},
-                        Case{L"\u3000\u3000", nullptr}, Case{L"\uD55C", nullptr}}) {
-    const std::optional<Text> taken = ExtensionFromInput(c.input);
-    ASSERT_EQ(taken.has_value(), c.taken != nullptr) << c.input;
-    if (taken) {
-      EXPECT_STREQ(taken->Bytes(), c.taken);
-    }
   }
 }
 
