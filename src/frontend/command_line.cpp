@@ -107,7 +107,9 @@ CommandLine ParseCommandLine(const std::vector<ProgramArgument>& arguments) {
 
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
   std::vector<ProgramArgument> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back({CopyText(argv[i]), true, WidenText(argv[i])});
+  for (int i = 1; i < argc; ++i) {
+    arguments.push_back({CopyText(argv[i]), true, WidenText(argv[i])});
+  }
   return ParseCommandLine(arguments);
 }
 

@@ -48,9 +48,9 @@ std::vector<ProgramArgument> NarrowArguments(int argc, const wchar_t* const* arg
 // Reads the arguments. Options, in their Windows or their long form and in
 // any letter case, may stand before, between or after the extensions; "--"
 // ends them. Each extension is treated as a typed one, on its UTF-16 form:
-// spaces and dots removed, and refused as the dialogue refuses it. An argument that did not
-// convert exactly is an error wherever it stands. The first error found is
-// kept.
+// spaces and dots removed, and refused as the dialogue refuses it. An
+// argument that did not convert exactly is an error wherever it stands. The
+// first error found is kept.
 CommandLine ParseCommandLine(const std::vector<ProgramArgument>& arguments);
 
 // The same for arguments already in the ANSI code page, argv[0] being the
