@@ -150,10 +150,9 @@ Text ItemPath(TextRef keyPath, TextRef valueName) {
 }
 
 bool NamesAClassKey(TextRef className) {
-  if (className.Bytes()[0] == '\\') return false;
-  const Text withoutBackslashes =
-      ReplaceText(className, Ansi::Of(kSeparator), std::nullopt, std::nullopt, std::nullopt, true);
-  return RemoveSpaces(withoutBackslashes).HasBlock();
+  // Judged on the characters, so no code page's trail byte is taken for a
+  // backslash or a full-width space.
+  return NamesAClassKey(WidenText(className));
 }
 
 bool NamesAClassKey(std::wstring_view className) {

@@ -36,7 +36,7 @@ bool IsExact(CommandLine& line, const std::vector<ProgramArgument>& arguments, s
 
 void AddExtension(CommandLine& line, const std::vector<ProgramArgument>& arguments, size_t index) {
   if (!IsExact(line, arguments, index, true)) return;
-  std::optional<Text> extension = ExtensionFromInput(arguments[index].text);
+  std::optional<Text> extension = ExtensionFromInput(arguments[index].wide);
   if (!extension) {
     Fail(line, UsageError::kRefusedExtension, arguments[index].text, index);
     return;
@@ -62,9 +62,9 @@ std::vector<ProgramArgument> NarrowArguments(int argc, const wchar_t* const* arg
   for (int i = 1; i < argc; ++i) {
     std::optional<Text> exact = NarrowExactly(argv[i]);
     if (exact) {
-      arguments.push_back({std::move(*exact), true});
+      arguments.push_back({std::move(*exact), true, argv[i]});
     } else {
-      arguments.push_back({NarrowText(argv[i]), false});
+      arguments.push_back({NarrowText(argv[i]), false, argv[i]});
     }
   }
   return arguments;
@@ -107,7 +107,9 @@ CommandLine ParseCommandLine(const std::vector<ProgramArgument>& arguments) {
 
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
   std::vector<ProgramArgument> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back({CopyText(argv[i]), true});
+  for (int i = 1; i < argc; ++i) {
+    arguments.push_back({CopyText(argv[i]), true, WidenText(argv[i])});
+  }
   return ParseCommandLine(arguments);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "runtime/text.h"
@@ -18,12 +19,14 @@ enum class UsageError {
   kUnrepresentable,   // the argument holds characters the ANSI code page lacks
 };
 
-// One argument after the program's name, in the ANSI code page. `exact` is
-// false when the conversion from the runtime's wide argument lost or changed
-// a character: such a text names something else than was given.
+// One argument after the program's name, as given (UTF-16) and in the ANSI
+// code page. `exact` is false when the conversion from the runtime's wide
+// argument lost or changed a character: such a text names something else
+// than was given.
 struct ProgramArgument {
   Text text;
   bool exact = true;
+  std::wstring wide;
 };
 
 struct CommandLine {
@@ -44,10 +47,10 @@ std::vector<ProgramArgument> NarrowArguments(int argc, const wchar_t* const* arg
 
 // Reads the arguments. Options, in their Windows or their long form and in
 // any letter case, may stand before, between or after the extensions; "--"
-// ends them. Each extension is treated as a typed one: spaces and dots
-// removed, and refused as the dialogue refuses it. An argument that did not
-// convert exactly is an error wherever it stands. The first error found is
-// kept.
+// ends them. Each extension is treated as a typed one, on its UTF-16 form:
+// spaces and dots removed, and refused as the dialogue refuses it. An
+// argument that did not convert exactly is an error wherever it stands. The
+// first error found is kept.
 CommandLine ParseCommandLine(const std::vector<ProgramArgument>& arguments);
 
 // The same for arguments already in the ANSI code page, argv[0] being the

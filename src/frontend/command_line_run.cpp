@@ -37,11 +37,12 @@ void WriteLine(std::initializer_list<TextRef> parts) {
 Text UsageErrorText(const CommandLine& line) {
   switch (line.error) {
     case UsageError::kUnknownOption:
-      return ConcatTexts({texts::kUnknownOption, line.errorArgument});
+      return ConcatTexts({texts::kUnknownOption, EscapedAnsiText(line.errorArgument)});
     case UsageError::kMissingDirectory:
-      return ConcatTexts({texts::kOptionLead, line.errorArgument, texts::kMissingDirectory});
+      return ConcatTexts(
+          {texts::kOptionLead, EscapedAnsiText(line.errorArgument), texts::kMissingDirectory});
     case UsageError::kRefusedExtension:
-      return ConcatTexts({texts::kRefusedExtension, line.errorArgument});
+      return ConcatTexts({texts::kRefusedExtension, EscapedAnsiText(line.errorArgument)});
     case UsageError::kUnrepresentable:
       // The argument itself cannot be written in the code page: its position
       // says which it is.
@@ -63,7 +64,9 @@ const char* FateLead(const CleanupOutcome& outcome, const TargetFate& fate) {
 }
 
 // The backup file, each target with its fate and size, and a summary line.
-void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
+void WriteReport(TextRef ansiExtension, const CleanupOutcome& outcome) {
+  // The extension is in the ANSI code page, the texts beside it in 936.
+  const Text extension = EscapedAnsiText(ansiExtension);
   if (outcome.result == CleanupResult::kBackupFailed) {
     WriteLine({BackupFailureLine(outcome)});
     WriteLine({extension, texts::kSummaryNotRemoved});
@@ -74,7 +77,7 @@ void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
     return;
   }
   if (!outcome.backupPath.empty()) {
-    WriteLine({texts::kBackupFileLead, NarrowText(outcome.backupPath)});
+    WriteLine({texts::kBackupFileLead, EscapedText(outcome.backupPath)});
   }
   std::int32_t stayed = 0;
   for (const TargetFate& fate : outcome.targets) {

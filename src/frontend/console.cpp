@@ -125,8 +125,8 @@ bool ConsoleOutputDelivered() {
 std::optional<TypedLine> ReadConsoleLine(bool echo) {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   if (input == nullptr || input == INVALID_HANDLE_VALUE) return std::nullopt;
-  // Every character of code page 936 takes at least one byte, so a buffer of
-  // 2048 units holds at least the 2048 bytes that are taken of a line.
+  // Every UTF-16 unit takes at least one byte in any code page, so a buffer
+  // of 2048 units holds at least the 2048 bytes that are taken of a line.
   wchar_t buffer[kInputBufferSize];
   DWORD read = 0;
   if (!ReadConsoleW(input, buffer, kInputBufferSize, &read, nullptr)) return std::nullopt;

@@ -1,5 +1,7 @@
 #include "frontend/dialogue.h"
 
+#include <string>
+
 #include "cleanup/extension_cleanup.h"
 #include "frontend/console.h"
 #include "frontend/interruption.h"
@@ -9,17 +11,23 @@
 #include "probes/process_token.h"
 #include "runtime/program_end.h"
 #include "runtime/program_texts.h"
+#include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
 
-constexpr std::int32_t kExitLetter = 'y';
-constexpr unsigned char kLineFeed[] = {0x0A};
-constexpr const char* kRefusedNames[] = {"exe", "bat", "cmd"};
+constexpr wchar_t kFullWidthSpace = L'\u3000';  // A1 A1 in code page 936
+constexpr std::wstring_view kRefusedNames[] = {L"exe", L"bat", L"cmd"};
 
-// The extension as the cleanup sees it: every "." removed.
-Text RemoveDots(TextRef text) {
-  return ReplaceText(text, ".", std::nullopt, std::nullopt, std::nullopt, true);
+// Dots removed and A to Z lowered: the extension the cleanup would handle,
+// as the refusal compares it.
+std::wstring FoldedName(std::wstring_view extension) {
+  std::wstring folded;
+  for (wchar_t c : extension) {
+    if (c == L'.') continue;
+    folded += c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+  }
+  return folded;
 }
 
 // The confirmation line, after what the user must know first: the listed
@@ -28,6 +36,8 @@ Text RemoveDots(TextRef text) {
 // kept, only the confirmation is written, as it always was.
 void WriteOutcome(TextRef extension, const CleanupOutcome& outcome) {
   const char* verdict = nullptr;
+  // The extension is in the ANSI code page, the texts beside it in 936.
+  const Text shown = EscapedAnsiText(extension);
   if (outcome.result != CleanupResult::kBackupFailed && !outcome.keptClasses.empty()) {
     ConsoleWriteText({texts::kLineEnd, texts::kKeptClassesHeading, texts::kLineEnd});
     for (const KeptClass& kept : outcome.keptClasses) {
@@ -55,56 +65,43 @@ void WriteOutcome(TextRef extension, const CleanupOutcome& outcome) {
     verdict = texts::kAssociationPartlyRemoved;
   }
   if (verdict == nullptr) {
-    ConsoleWriteText({ConcatTexts({texts::kLineEnd, extension, texts::kExitQuestion})});
+    ConsoleWriteText({ConcatTexts({texts::kLineEnd, shown, texts::kExitQuestion})});
   } else {
-    ConsoleWriteText({ConcatTexts({texts::kLineEnd, extension, verdict, texts::kExitAsk})});
+    ConsoleWriteText({ConcatTexts({texts::kLineEnd, shown, verdict, texts::kExitAsk})});
   }
 }
 
 }  // namespace
 
-bool HoldsBackslash(TextRef text) {
-  const char* bytes = text.Bytes();
-  for (std::int32_t i = 0; bytes[i] != '\0'; ++i) {
-    if (bytes[i] == '\\') return true;
-    // The second byte of a two-byte character may be 0x5C (U+6DFA is 9C 5C):
-    // it is part of that character, no backslash.
-    if (IsLeadByte(static_cast<unsigned char>(bytes[i])) && bytes[i + 1] != '\0') ++i;
-  }
-  return false;
-}
-
-bool IsRefusedExtension(TextRef extension) {
-  const ByteBuffer bytes = TextToBytes(extension);
-  if (BytesLength(bytes) == static_cast<std::int32_t>(sizeof kLineFeed) &&
-      CompareBytes(bytes.Data(), kLineFeed, sizeof kLineFeed) == 0) {
-    return true;
-  }
-  if (CompareText(extension, "") == 0) return true;
+bool IsRefusedExtension(std::wstring_view extension) {
+  if (extension.empty()) return true;
   // Dots and letter case do not change which extension the cleanup handles.
-  const Text folded = ToLowerCase(RemoveDots(extension));
-  if (CompareText(folded, "") == 0) return true;
+  const std::wstring folded = FoldedName(extension);
+  if (folded.empty()) return true;
   // No extension holds a backslash: the registry reads it as a separator, so
   // the cleanup's paths would reach another extension's keys or keys below
   // them ("exe\", "txt\UserChoice").
-  if (HoldsBackslash(extension)) return true;
+  if (extension.find(L'\\') != std::wstring_view::npos) return true;
   // A control character names no extension a person typed, and would reach
   // the report raw (a tab, an escape sequence, a forged line end); a console
-  // line is judged so already, an argument or a redirected line here. Code
-  // page 936 has no trail byte below 0x40.
-  for (const char* at = extension.Bytes(); *at != '\0'; ++at) {
-    if (static_cast<unsigned char>(*at) < 0x20 || *at == 0x7F) return true;
+  // line is judged so already, an argument here.
+  for (wchar_t c : extension) {
+    if (c < 0x20 || c == 0x7F) return true;
   }
-  for (const char* name : kRefusedNames) {
-    if (CompareText(folded, name) == 0) return true;
+  for (std::wstring_view name : kRefusedNames) {
+    if (folded == name) return true;
   }
   return false;
 }
 
-std::optional<Text> ExtensionFromInput(TextRef input) {
-  const Text extension = RemoveSpaces(input);
+std::optional<Text> ExtensionFromInput(std::wstring_view input) {
+  std::wstring extension;
+  for (wchar_t c : input) {
+    if (c != L' ' && c != kFullWidthSpace) extension += c;
+  }
   if (IsRefusedExtension(extension)) return std::nullopt;
-  return RemoveDots(extension);
+  std::erase(extension, L'.');
+  return NarrowExactly(extension);
 }
 
 void RunDialogueTurn(const KeyOwner& owner) {
@@ -114,7 +111,7 @@ void RunDialogueTurn(const KeyOwner& owner) {
   // A line that held what no extension holds (a control character, a
   // character the code page lacks) is refused as silently as the others.
   if (!typed.exact) return;
-  const std::optional<Text> accepted = ExtensionFromInput(typed.text);
+  const std::optional<Text> accepted = ExtensionFromInput(typed.units);
   if (!accepted) return;
   const Text& extension = *accepted;
 
@@ -127,7 +124,7 @@ void RunDialogueTurn(const KeyOwner& owner) {
     EndProgram(kExitInterrupted);
   }
   const TypedLine answer = ConsoleReadLine(true);
-  if (answer.exact && CompareText(ToLowerCase(answer.text), CharText(kExitLetter)) == 0) {
+  if (answer.exact && (answer.units == L"y" || answer.units == L"Y")) {
     EndProgram(0);
   }
 }

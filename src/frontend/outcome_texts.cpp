@@ -67,21 +67,22 @@ Text KeptClassReasonLine(const KeptClass& kept) {
 }
 
 Text SystemErrorText(DWORD error) {
-  char* message = nullptr;
-  const DWORD length = FormatMessageA(
+  // The wide message, so it reaches the report in code page 936 whatever
+  // the ANSI code page.
+  wchar_t* message = nullptr;
+  const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char*>(&message), 0, nullptr);
-  std::string text = length > 0 ? std::string(message, length) : "error " + std::to_string(error);
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+  std::wstring text =
+      length > 0 ? std::wstring(message, length) : L"error " + std::to_wstring(error);
   LocalFree(message);
-  while (!text.empty() &&
-         (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.')) {
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' ||
+                           text.back() == L' ' || text.back() == L'.')) {
     text.pop_back();
   }
-  // The full stop of code page 936, A1 A3.
-  if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\xA1\xA3") == 0) {
-    text.resize(text.size() - 2);
-  }
-  return CopyText(text.c_str());
+  // The ideographic full stop, A1 A3 in code page 936.
+  if (!text.empty() && text.back() == L'\u3002') text.pop_back();
+  return EscapedText(text);
 }
 
 Text BackupFailureReason(const CleanupOutcome& outcome) {
@@ -92,7 +93,7 @@ Text BackupFailureReason(const CleanupOutcome& outcome) {
 }
 
 Text BackupFailureLine(const CleanupOutcome& outcome) {
-  return ConcatTexts({texts::kBackupFailedLead, NarrowText(outcome.backupPath), texts::kReasonLead,
+  return ConcatTexts({texts::kBackupFailedLead, EscapedText(outcome.backupPath), texts::kReasonLead,
                       BackupFailureReason(outcome), texts::kNothingDeleted});
 }
 

@@ -11,7 +11,7 @@
 namespace varneth {
 
 // The key's full path; for a value, followed by " 中的值 <name>", or by
-// " 中的默认值" for the key's default value. A character the code page cannot
+// " 中的默认值" for the key's default value. A character code page 936 cannot
 // hold is written as \uXXXX.
 Text TargetDisplayName(const CleanupTarget& target);
 
@@ -31,8 +31,8 @@ Text LeftAndGoneText(const TargetFate& fate);
 Text KeptClassDisplayName(const KeptClass& kept);
 Text KeptClassReasonLine(const KeptClass& kept);
 
-// The system's message for an error code, in the ANSI code page, without
-// its line end or closing full stop.
+// The system's message for an error code, as the program writes it (code
+// page 936), without its line end or closing full stop.
 Text SystemErrorText(DWORD error);
 
 // Why the backup could not be made: the system's message, or that a name

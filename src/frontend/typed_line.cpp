@@ -10,26 +10,29 @@ namespace varneth {
 
 TypedLine TypedLineFromUnits(const std::wstring& units) {
   TypedLine line;
-  std::string bytes;
+  std::int32_t bytes = 0;
   for (size_t i = 0; i < units.size();) {
     const wchar_t unit = units[i];
     if (unit == L'\r' || unit == L'\n') break;
-    // A surrogate pair is one character; the code page holds none of them.
+    // A surrogate pair is one character.
     const size_t width =
         IS_HIGH_SURROGATE(unit) && i + 1 < units.size() && IS_LOW_SURROGATE(units[i + 1]) ? 2 : 1;
-    const std::optional<Text> character = NarrowExactly(units.substr(i, width));
-    const std::int32_t size = character ? TextLength(*character) : 1;
-    if (static_cast<std::int32_t>(bytes.size()) + size > kTypedLineLimit) break;
+    const std::wstring character = units.substr(i, width);
+    // Its size in the code page it will be converted to, by the round trip
+    // the command line's arguments pass.
+    const std::optional<Text> converted = NarrowExactly(character);
+    const std::int32_t size = converted ? TextLength(*converted) : 1;
+    if (bytes + size > kTypedLineLimit) break;
+    bytes += size;
     // The console passes control characters through (Ctrl+@ gives a NUL);
     // none belongs in an extension, and a NUL would end the text early.
-    if (unit < 0x20 || !character) {
+    if (unit < 0x20 || !converted) {
       line.exact = false;
     } else {
-      bytes += character->Bytes();
+      line.units += character;
     }
     i += width;
   }
-  line.text = TextFromBytes(bytes.data(), static_cast<std::int32_t>(bytes.size()));
   return line;
 }
 

@@ -1,26 +1,26 @@
-// A line read from the console as UTF-16, taken as the text the cleanup and
-// the dialogue work with.
+// A line read from the console as UTF-16, taken as the characters the
+// dialogue judges.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "runtime/text.h"
-
 namespace varneth {
 
-// At most this many bytes of a typed line are taken.
+// At most this many bytes of a typed line are taken, counted in the ANSI
+// code page the line is converted to.
 inline constexpr std::int32_t kTypedLineLimit = 2048;
 
 struct TypedLine {
-  Text text;          // in the ANSI code page, as the command line's arguments
-  bool exact = true;  // false: the line held a NUL, a control character or a
-                      // character the code page cannot hold, and names nothing typed
+  std::wstring units;  // the characters taken, as typed
+  bool exact = true;   // false: the line held a NUL, a control character or a
+                       // character the code page cannot hold, and names nothing typed
 };
 
-// The line up to its first CR or LF, each character converted on its own
-// with the command line's round trip, whole characters only up to
-// kTypedLineLimit bytes; what lies past that is dropped without a look.
+// The line up to its first CR or LF, whole characters only up to
+// kTypedLineLimit bytes of the ANSI code page (one to four a character in
+// UTF-8, one or two in code page 936); what lies past that is dropped
+// without a look.
 TypedLine TypedLineFromUnits(const std::wstring& units);
 
 }  // namespace varneth

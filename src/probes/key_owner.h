@@ -30,8 +30,9 @@ bool IsProcessUser(const KeyOwner& owner);
 // loaded (HKEY_USERS\<SID> opens).
 KeyOwner DecideKeyOwner();
 
-// DOMAIN\name of the SID as the platform names it, characters the code page
-// cannot hold written as \uXXXX; the SID text itself when it has no name.
+// DOMAIN\name of the SID as the platform names it, in code page 936 as the
+// program writes it, characters 936 cannot hold written as \uXXXX; the SID
+// text itself when it has no name.
 Text AccountNameOfSid(TextRef sidText);
 
 // Tests name another desktop user through this (Wine has one user);

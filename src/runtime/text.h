@@ -5,7 +5,10 @@
 // and every operation reads it as "". As in code page 936, a byte from 0x81
 // to 0xFE starts a two-byte character (0x80 and 0xFF stand alone); a lead
 // byte that is a text's last byte stands alone, so no character scan passes
-// the terminating NUL.
+// the terminating NUL. That rule is code page 936's, the code page of
+// everything the program writes; the ANSI code page may be another (65001,
+// 1252, 950, ...), so what the user gives or the registry names is judged
+// on its UTF-16 form (runtime/wide_text.h), not with these scans.
 #pragma once
 
 #include <cstdint>

@@ -21,9 +21,14 @@ Text NarrowText(const std::wstring& wide);
 // the default character or, in some code pages, a look-alike.
 std::optional<Text> NarrowExactly(const std::wstring& wide);
 
-// The UTF-16 string in the ANSI code page, each UTF-16 unit of a character
-// the code page cannot hold written as "\u" and four hex digits: a name that
-// reads unambiguously where it cannot be shown as it is.
+// The UTF-16 string as the program writes it, in code page 936 whatever the
+// ANSI code page, each UTF-16 unit of a character code page 936 cannot hold
+// written as "\u" and four hex digits: a name that reads unambiguously
+// beside the program's own texts.
 Text EscapedText(const std::wstring& wide);
+
+// The same for a text in the ANSI code page (what the user gave, or what
+// an ANSI platform function wrote).
+Text EscapedAnsiText(TextRef text);
 
 }  // namespace varneth
