@@ -46,7 +46,8 @@ struct UsedClass {
 struct Scan {
   std::wstring ownExtension;
   ClassUsers& asked;
-  std::vector<ClassStore> stores;  // the machine's, then each loaded user's
+  // The machine's store, then each loaded user's.
+  std::vector<ClassStore> stores;
   std::unordered_map<std::wstring, UsedClass> used = {};  // by folded name
   EnumBuffers buffers = {};
   std::vector<BYTE> data = std::vector<BYTE>(1024);
@@ -117,8 +118,8 @@ std::vector<std::wstring> NamesInValue(HKEY parent, const std::wstring& path,
 template <typename Wanted, typename Each>
 void ForEachSubkey(HKEY root, const std::wstring& path, Scan& scan, Wanted wanted, Each each) {
   RegistryKey parent;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | kRegistryView,
-                    parent.Put()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | kRegistryView, parent.Put()) !=
+      ERROR_SUCCESS) {
     return;
   }
   std::wstring name;
@@ -163,16 +164,19 @@ void NoteExtensionKeys(Scan& scan, size_t store) {
   const auto other = [&](std::wstring_view name) { return IsOtherExtension(scan, name); };
   const ClassStore where = scan.stores[store];
   ForEachSubkey(where.root, where.path, scan, other, [&](const std::wstring& extension, HKEY key) {
-    for (const std::wstring& name : NamesInValue(key, L"", scan)) Note(scan, name, extension, store);
-    ForEachValue(key, L"OpenWithProgids", kRegistryView, scan,
-                 [&](const std::wstring& name, const auto&) { Note(scan, name, extension, store); });
+    for (const std::wstring& name : NamesInValue(key, L"", scan))
+      Note(scan, name, extension, store);
+    ForEachValue(
+        key, L"OpenWithProgids", kRegistryView, scan,
+        [&](const std::wstring& name, const auto&) { Note(scan, name, extension, store); });
   });
 }
 
 // The class a user chose, in UserChoice's value ProgId, and in Windows 11's
 // UserChoiceLatest: its value ProgId, or that of its subkey ProgId.
 void NoteChoices(Scan& scan, HKEY key, const std::wstring& user, size_t store) {
-  for (const std::wstring& name : NamesInValue(key, L"UserChoice", L"ProgId", kRegistryView, scan)) {
+  for (const std::wstring& name :
+       NamesInValue(key, L"UserChoice", L"ProgId", kRegistryView, scan)) {
     Note(scan, name, user, store);
   }
   RegistryKey latest;
@@ -193,19 +197,17 @@ void NoteChoices(Scan& scan, HKEY key, const std::wstring& user, size_t store) {
 // protocols.
 void NoteUserRecords(Scan& scan, const std::wstring& hive, size_t store) {
   const auto other = [&](std::wstring_view name) { return IsOtherExtension(scan, name); };
-  ForEachSubkey(HKEY_USERS, hive + kFileExts, scan, other,
-                [&](const std::wstring& extension, HKEY key) {
-                  ForEachValue(key, L"OpenWithProgids", kRegistryView, scan,
-                               [&](const std::wstring& name, const auto&) {
-                                 Note(scan, name, extension, store);
-                               });
-                  NoteChoices(scan, key, extension, store);
-                });
+  ForEachSubkey(
+      HKEY_USERS, hive + kFileExts, scan, other, [&](const std::wstring& extension, HKEY key) {
+        ForEachValue(
+            key, L"OpenWithProgids", kRegistryView, scan,
+            [&](const std::wstring& name, const auto&) { Note(scan, name, extension, store); });
+        NoteChoices(scan, key, extension, store);
+      });
   const auto any = [](std::wstring_view) { return true; };
-  ForEachSubkey(HKEY_USERS, hive + kUrlChoices, scan, any,
-                [&](const std::wstring& protocol, HKEY key) {
-                  NoteChoices(scan, key, protocol, store);
-                });
+  ForEachSubkey(
+      HKEY_USERS, hive + kUrlChoices, scan, any,
+      [&](const std::wstring& protocol, HKEY key) { NoteChoices(scan, key, protocol, store); });
 }
 
 // The associations registered applications declare: each value of
@@ -263,15 +265,16 @@ void NoteCurrentVersions(Scan& scan) {
 // ProgID or VersionIndependentProgID (each key's default value).
 void NoteComRegistrations(Scan& scan, const ClassStore& where, REGSAM view) {
   RegistryKey classes;
-  if (RegOpenKeyExW(where.root, (where.path + L"\\CLSID").c_str(), 0,
-                    KEY_ENUMERATE_SUB_KEYS | view, classes.Put()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(where.root, (where.path + L"\\CLSID").c_str(), 0, KEY_ENUMERATE_SUB_KEYS | view,
+                    classes.Put()) != ERROR_SUCCESS) {
     return;
   }
   std::wstring clsid;
-  for (DWORD index = 0;
-       EnumSubkeyWide(classes.Get(), index, scan.buffers, clsid) == ERROR_SUCCESS; ++index) {
+  for (DWORD index = 0; EnumSubkeyWide(classes.Get(), index, scan.buffers, clsid) == ERROR_SUCCESS;
+       ++index) {
     for (const wchar_t* name : {L"\\ProgID", L"\\VersionIndependentProgID"}) {
-      for (const std::wstring& progId : NamesInValue(classes.Get(), clsid + name, L"", view, scan)) {
+      for (const std::wstring& progId :
+           NamesInValue(classes.Get(), clsid + name, L"", view, scan)) {
         std::wstring folded = FoldName(UpToFirstNul(progId));
         if (IsAsked(scan, folded)) scan.asked.comNamed.insert(std::move(folded));
       }
@@ -295,17 +298,18 @@ std::vector<LoadedUser> FindLoadedUsers(Scan& scan) {
   };
   std::vector<LoadedUser> users;
   for (const std::wstring& each : names) {
-    const bool isClasses = each.size() > kClassesHiveEnd.size() &&
-                           SameName(std::wstring_view(each).substr(each.size() - kClassesHiveEnd.size()),
-                                    kClassesHiveEnd);
+    const bool isClasses =
+        each.size() > kClassesHiveEnd.size() &&
+        SameName(std::wstring_view(each).substr(each.size() - kClassesHiveEnd.size()),
+                 kClassesHiveEnd);
     if (isClasses) {
       const std::wstring sid = each.substr(0, each.size() - kClassesHiveEnd.size());
       if (!isLoaded(sid)) users.push_back({L"", {HKEY_USERS, each}});
       continue;
     }
     const std::wstring classes = each + std::wstring(kClassesHiveEnd);
-    users.push_back({each + L"\\", {HKEY_USERS, isLoaded(classes) ? classes
-                                                                  : each + L"\\Software\\Classes"}});
+    users.push_back(
+        {each + L"\\", {HKEY_USERS, isLoaded(classes) ? classes : each + L"\\Software\\Classes"}});
   }
   return users;
 }
