@@ -12,7 +12,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "cleanup/plan_paths.h"
 
 namespace varneth {
 
@@ -23,6 +22,8 @@ enum class KeepReason {
   kUrlProtocol,    // the key of a URL protocol ("URL Protocol" value)
   kUsedElsewhere,  // another extension or a protocol names it
   kNotAClassName,  // holds a backslash: it names a key below some other key
+  kComClass,       // COM finds a class by this name (CLSID, CurVer, a CLSID's ProgID)
+  kControlCharacter,  // holds a NUL or another control character: no class name does
 };
 
 // A class that stays whole: neither backed up nor deleted.
@@ -48,25 +49,12 @@ struct ClassUse {
 // can tell.
 std::optional<KeepReason> KeepReasonOfName(std::wstring_view name);
 
-// Where the user's own keys are: HKEY_CURRENT_USER, or below HKEY_USERS
-// their hive "<SID>\" and their classes hive "<SID>_Classes".
-struct UserRoots {
-  HKEY root = HKEY_CURRENT_USER;
-  std::wstring hive;                             // in front of "Software\..."
-  std::wstring classes = L"Software\\Classes";  // their Software\Classes
-};
-UserRoots UserRootsOf(const WideKeyNames& names);
-
 // Judges the user's class names for the extension (no dot; dots already
-// removed). A name not judged by itself is looked up in one pass over every
-// place that can name a class, whatever the length of the list: the ".X"
-// keys of HKLM\SOFTWARE\Classes and the user's classes (default value and
-// OpenWithProgids), the user's FileExts\.X (OpenWithProgids, UserChoice), the
-// user's choices for URL protocols, and the file and URL associations that
-// registered applications declare. The extension's own keys count for
-// nothing. A list without such names costs no pass.
-ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, std::wstring_view extension,
-                       const UserRoots& user = {});
+// removed). A name not judged by itself or by its class key is looked up in
+// one pass over every place of every loaded user and of the machine that
+// can name a class, whatever the length of the list (FindClassUsers). A
+// list without such names costs no pass.
+ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, std::wstring_view extension);
 
 // True when the name (as the user's list holds it, or its ANSI form widened)
 // is one of the extension's own classes; false for a kept one and for a name

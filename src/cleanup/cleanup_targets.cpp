@@ -96,7 +96,7 @@ const std::wstring& MachineClassesPrefix() {
 }
 
 ClassUse JudgeListedClasses(const WideKeyNames& names) {
-  return JudgeClassUse(ReadClassNames(names), names.extension, UserRootsOf(names));
+  return JudgeClassUse(ReadClassNames(names), names.extension);
 }
 
 ClassUse JudgeListedClasses(TextRef extension, const KeyOwner& owner) {

@@ -55,6 +55,10 @@ Text KeptClassReasonLine(const KeptClass& kept) {
       return CopyText(texts::kKeptProgramClass);
     case KeepReason::kUrlProtocol:
       return CopyText(texts::kKeptUrlProtocol);
+    case KeepReason::kComClass:
+      return CopyText(texts::kKeptComClass);
+    case KeepReason::kControlCharacter:
+      return CopyText(texts::kKeptControlCharacter);
     case KeepReason::kUsedElsewhere:
       break;
   }

@@ -1,20 +1,87 @@
 #include "probes/desktop_user.h"
 
-#include <windows.h>
-// After windows.h, which they rely on.
+// After windows.h, which it relies on.
 #include <wtsapi32.h>
-
-#include <string>
-#include <vector>
 
 #include "probes/owned_handle.h"
 #include "probes/process_token.h"
+#include "probes/system_binding.h"
 
 namespace varneth {
 namespace {
 
 constexpr char kSystemSid[] = "S-1-5-18";
 constexpr DWORD kNoSession = 0xFFFFFFFF;
+constexpr DWORD kAnySession = 0xFFFFFFFE;  // WTS_ANY_SESSION
+constexpr int kProcessInfoLevel1 = 1;      // WTSTypeProcessInfoLevel1
+
+SessionTokenQuery g_sessionTokenQuery = WTSQueryUserToken;
+
+// WTS_PROCESS_INFO_EXW as documented; the headers at hand lack it.
+struct TerminalProcessInfo {
+  DWORD sessionId;
+  DWORD processId;
+  LPWSTR processName;
+  PSID userSid;
+  DWORD numberOfThreads;
+  DWORD handleCount;
+  DWORD pagefileUsage;
+  DWORD peakPagefileUsage;
+  DWORD workingSetSize;
+  DWORD peakWorkingSetSize;
+  LARGE_INTEGER userTime;
+  LARGE_INTEGER kernelTime;
+};
+
+using EnumerateProcessesEx = BOOL(WINAPI*)(HANDLE, DWORD*, DWORD, LPWSTR*, DWORD*);
+using FreeMemoryEx = BOOL(WINAPI*)(int, PVOID, ULONG);
+
+template <typename Function>
+Function OptionalWtsFunction(const char* name) {
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void*>(FindOptionalFunction("wtsapi32", name)));
+}
+
+// The process list the terminal services give, freed by its owner.
+struct TerminalProcessList {
+  FreeMemoryEx release = nullptr;
+  LPWSTR buffer = nullptr;
+  DWORD count = 0;
+  ~TerminalProcessList() {
+    if (buffer != nullptr) release(kProcessInfoLevel1, buffer, count);
+  }
+};
+
+// The SID of the process's primary token as the terminal services, which
+// run as the system account, read it for any caller.
+Text TerminalServicesSidText(DWORD processId) {
+  const auto enumerate = OptionalWtsFunction<EnumerateProcessesEx>("WTSEnumerateProcessesExW");
+  TerminalProcessList list;
+  list.release = OptionalWtsFunction<FreeMemoryEx>("WTSFreeMemoryExW");
+  DWORD level = 1;
+  if (enumerate == nullptr || list.release == nullptr ||
+      !enumerate(WTS_CURRENT_SERVER_HANDLE, &level, kAnySession, &list.buffer, &list.count) ||
+      level != 1) {
+    return Text();
+  }
+  const auto* processes = reinterpret_cast<const TerminalProcessInfo*>(list.buffer);
+  for (DWORD i = 0; i < list.count; ++i) {
+    if (processes[i].processId == processId && processes[i].userSid != nullptr) {
+      return SidToText(processes[i].userSid);
+    }
+  }
+  return Text();
+}
+
+Text TokenUserSidTextOf(DWORD processId) {
+  // The limited right is what an administrator of another account is granted
+  // on another user's process.
+  const OwnedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (process.Get() == nullptr) return Text();
+  OwnedHandle token;
+  if (!OpenProcessToken(process.Get(), TOKEN_QUERY, token.Put())) return Text();
+  return GetTokenUserSidText(token.Get());
+}
 
 // The user of the process that owns the shell's window (Explorer's, on the
 // desktop the process runs on); none without a shell, as in a service's
@@ -25,22 +92,27 @@ Text ShellUserSidText() {
   DWORD processId = 0;
   GetWindowThreadProcessId(shell, &processId);
   if (processId == 0) return Text();
-  // The limited right is what an administrator of another account is granted
-  // on another user's process.
-  const OwnedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-  if (process.Get() == nullptr) return Text();
-  OwnedHandle token;
-  if (!OpenProcessToken(process.Get(), TOKEN_QUERY, token.Put())) return Text();
-  return GetTokenUserSidText(token.Get());
+  return ProcessUserSidTextOf(processId);
 }
 
-// The user logged on at the console. WTSQueryUserToken needs the system
-// account's privilege and fails with ERROR_NO_TOKEN when nobody is logged on.
-DesktopUser ConsoleUser() {
-  const DWORD session = WTSGetActiveConsoleSessionId();
-  if (session == kNoSession) return {DesktopSearch::kNoConsoleUser, Text()};
+}  // namespace
+
+Text ProcessUserSidTextOf(DWORD processId) {
+  if (Text sidText = TokenUserSidTextOf(processId); sidText.HasBlock()) return sidText;
+  {
+    // Another account's token may need it (the platform documents
+    // OpenProcessToken so); enabled for this step alone.
+    const EnabledPrivilege debug(L"SeDebugPrivilege");
+    if (debug.Held()) {
+      if (Text sidText = TokenUserSidTextOf(processId); sidText.HasBlock()) return sidText;
+    }
+  }
+  return TerminalServicesSidText(processId);
+}
+
+DesktopUser FindSessionUser(DWORD session) {
   OwnedHandle token;
-  if (!WTSQueryUserToken(session, token.Put())) {
+  if (!g_sessionTokenQuery(session, token.Put())) {
     const bool nobody = GetLastError() == ERROR_NO_TOKEN;
     return {nobody ? DesktopSearch::kNoConsoleUser : DesktopSearch::kUnknown, Text()};
   }
@@ -49,50 +121,26 @@ DesktopUser ConsoleUser() {
   return {DesktopSearch::kFound, std::move(sidText)};
 }
 
-std::wstring SessionText(WTS_INFO_CLASS what) {
-  LPWSTR text = nullptr;
-  DWORD size = 0;
-  if (!WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, what, &text,
-                                   &size)) {
-    return std::wstring();
-  }
-  std::wstring copy = text != nullptr ? text : L"";
-  WTSFreeMemory(text);
-  return copy;
+void SetSessionTokenQuery(SessionTokenQuery query) {
+  g_sessionTokenQuery = query != nullptr ? query : WTSQueryUserToken;
 }
-
-// The user the process's session was logged on by: the desktop's user even
-// when the process itself was elevated as another account.
-Text SessionUserSidText() {
-  const std::wstring user = SessionText(WTSUserName);
-  if (user.empty()) return Text();
-  const std::wstring domain = SessionText(WTSDomainName);
-  const std::wstring account = domain.empty() ? user : domain + L"\\" + user;
-  DWORD sidSize = 0;
-  DWORD domainSize = 0;
-  SID_NAME_USE use;
-  LookupAccountNameW(nullptr, account.c_str(), nullptr, &sidSize, nullptr, &domainSize, &use);
-  if (sidSize == 0) return Text();
-  std::vector<unsigned char> sid(sidSize);
-  std::vector<wchar_t> domainName(domainSize + 1);
-  if (!LookupAccountNameW(nullptr, account.c_str(), sid.data(), &sidSize, domainName.data(),
-                          &domainSize, &use)) {
-    return Text();
-  }
-  return SidToText(sid.data());
-}
-
-}  // namespace
 
 DesktopUser FindDesktopUser() {
   if (Text shellUser = ShellUserSidText(); shellUser.HasBlock()) {
     return {DesktopSearch::kFound, std::move(shellUser)};
   }
-  if (CompareText(GetProcessUserSidText(), kSystemSid) == 0) return ConsoleUser();
-  if (Text sessionUser = SessionUserSidText(); sessionUser.HasBlock()) {
-    return {DesktopSearch::kFound, std::move(sessionUser)};
+  if (CompareText(GetProcessUserSidText(), kSystemSid) == 0) {
+    const DWORD console = WTSGetActiveConsoleSessionId();
+    if (console == kNoSession) return {DesktopSearch::kNoConsoleUser, Text()};
+    return FindSessionUser(console);
   }
-  return {};
+  // Not the system account: its own session's user, where the platform
+  // tells it; nobody there is no answer for a process that runs in it.
+  DWORD session = 0;
+  if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) return {};
+  DesktopUser user = FindSessionUser(session);
+  if (user.search != DesktopSearch::kFound) return {};
+  return user;
 }
 
 }  // namespace varneth

@@ -3,6 +3,8 @@
 // runs as that account, and as the system account it has no desktop at all.
 #pragma once
 
+#include <windows.h>
+
 #include "runtime/text.h"
 
 namespace varneth {
@@ -18,10 +20,28 @@ struct DesktopUser {
   Text sidText;  // "S-1-...", when found
 };
 
-// Asks, in this order: the user of the desktop shell's process (its token's
-// user); for the system account, the user logged on at the console (the
-// console session's token); otherwise the user the process's own session
-// was logged on by, looked up as DOMAIN\name, which is unambiguous.
+// Asks, in this order: the user of the desktop shell's process
+// (ProcessUserSidTextOf); for the system account, the user logged on at the
+// console; otherwise the user logged on to the process's own session. Every
+// SID is read from a token or as the terminal services give it, never
+// looked up by a name.
 DesktopUser FindDesktopUser();
+
+// "S-1-..." of the user a process runs as: its token's, opened with the
+// right an administrator has on another user's process, then again with
+// SeDebugPrivilege enabled for that one step where the token holds it; else
+// the SID the terminal services give for the process (Windows 7 and later).
+// Empty when nothing tells.
+Text ProcessUserSidTextOf(DWORD processId);
+
+// The user logged on in a session, from the session's token. Windows grants
+// that token to the system account alone (Wine to anyone). kNoConsoleUser
+// when nobody is logged on there (ERROR_NO_TOKEN), kUnknown on any other
+// failure.
+DesktopUser FindSessionUser(DWORD session);
+
+// Tests replace the session's token query; null restores WTSQueryUserToken.
+using SessionTokenQuery = BOOL(WINAPI*)(ULONG session, HANDLE* token);
+void SetSessionTokenQuery(SessionTokenQuery query);
 
 }  // namespace varneth

@@ -51,4 +51,28 @@ bool IsProcessElevated() {
          elevation.TokenIsElevated != 0;
 }
 
+EnabledPrivilege::EnabledPrivilege(const wchar_t* privilege) {
+  TOKEN_PRIVILEGES wanted = {};
+  wanted.PrivilegeCount = 1;
+  wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (!LookupPrivilegeValueW(nullptr, privilege, &wanted.Privileges[0].Luid) ||
+      !OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                        token_.Put())) {
+    return;
+  }
+  // It succeeds also for a privilege the token lacks, saying so in the
+  // last error; the previous state lists what it changed (nothing when the
+  // privilege was enabled already).
+  DWORD size = sizeof previous_;
+  held_ = AdjustTokenPrivileges(token_.Get(), FALSE, &wanted, sizeof previous_, &previous_,
+                                &size) &&
+          GetLastError() == ERROR_SUCCESS;
+}
+
+EnabledPrivilege::~EnabledPrivilege() {
+  if (held_ && previous_.PrivilegeCount > 0) {
+    AdjustTokenPrivileges(token_.Get(), FALSE, &previous_, 0, nullptr, nullptr);
+  }
+}
+
 }  // namespace varneth

@@ -85,6 +85,11 @@ FARPROC BindSystemFunction(const char* moduleName, const char* functionName, FAR
   return address;
 }
 
+FARPROC FindOptionalFunction(const char* moduleName, const char* functionName) {
+  const HMODULE module = GetModuleHandleA(moduleName);
+  return module != nullptr ? GetProcAddress(module, functionName) : nullptr;
+}
+
 BOOL BoundGetVersionExA(OSVERSIONINFOA* info) {
   using Function = BOOL(WINAPI*)(OSVERSIONINFOA*);
   return ThroughSlot<Function>(g_getVersionExA)(info);

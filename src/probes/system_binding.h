@@ -27,6 +27,10 @@ Function ThroughSlot(BindingSlot& slot) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(slot.address));
 }
 
+// A function that older systems may lack, in a module the program links (so
+// already loaded): its address, or null, with no box and no end.
+FARPROC FindOptionalFunction(const char* moduleName, const char* functionName);
+
 // The program's bindings, all from "kernel32".
 BOOL BoundGetVersionExA(OSVERSIONINFOA* info);
 int BoundLstrlenW(LPCWSTR text);

@@ -88,6 +88,14 @@ inline constexpr char kKeptProgramClass[] =
 // "  这是 URL 协议的键"
 inline constexpr char kKeptUrlProtocol[] =
     "  \xD5\xE2\xCA\xC7 URL \xD0\xAD\xD2\xE9\xB5\xC4\xBC\xFC";
+// "  这是 COM 类的名称，程序按此名称创建对象"
+inline constexpr char kKeptComClass[] =
+    "  \xD5\xE2\xCA\xC7 COM \xC0\xE0\xB5\xC4\xC3\xFB\xB3\xC6\xA3\xAC\xB3\xCC\xD0\xF2"
+    "\xB0\xB4\xB4\xCB\xC3\xFB\xB3\xC6\xB4\xB4\xBD\xA8\xB6\xD4\xCF\xF3";
+// "  类名含有 NUL 或其他控制字符，不是类"
+inline constexpr char kKeptControlCharacter[] =
+    "  \xC0\xE0\xC3\xFB\xBA\xAC\xD3\xD0 NUL \xBB\xF2\xC6\xE4\xCB\xFB\xBF\xD8\xD6\xC6"
+    "\xD7\xD6\xB7\xFB\xA3\xAC\xB2\xBB\xCA\xC7\xC0\xE0";
 // "  其他扩展名或协议也在使用此类：" <users joined by "、">, then " 等" when
 // there are more
 inline constexpr char kKeptUsedElsewhere[] =

@@ -66,8 +66,20 @@ const struct Seed {
     {HKEY_LOCAL_MACHINE, kClasses + ".vntjudgem3", "", nullptr, "VJ.Many"},
     {HKEY_LOCAL_MACHINE, kClasses + ".vntjudgem4", "", nullptr, "VJ.Many"},
 };
-const char* const kUsedClasses[] = {"VJ.Default", "VJ.List", "VJ.User", "VJ.Choice",
+const char* const kUsedClasses[] = {"VJ.Default", "VJ.List", "VJ.User",  "VJ.Choice",
                                     "VJ.Many",    "VJ.App",  "VJ.Record"};
+
+// Each kept class as "name reason users...", " ..." when there are more.
+std::vector<std::string> KeptLines(const ClassUse& use) {
+  std::vector<std::string> lines;
+  for (const KeptClass& k : use.kept) {
+    std::string line =
+        std::string(NarrowText(k.name).Bytes()) + " " + std::to_string(static_cast<int>(k.reason));
+    for (const std::wstring& user : k.users) line.append(" ").append(NarrowText(user).Bytes());
+    lines.push_back(k.moreUsers ? line + " ..." : line);
+  }
+  return lines;
+}
 
 class JudgeClassUseTest : public ::testing::Test {
  protected:
@@ -95,14 +107,7 @@ TEST_F(JudgeClassUseTest, KeepsEveryClassSomethingElseNamesAndOnlyThose) {
                                       L"VJ.User", L"VJ.Choice", L"VJ.Proto", L"VJ.Many", L"VJ.App",
                                       L"VJ.Record", L"VJ.Missing", L".vntjudgea", L".vntjudgez"},
                                      L"VNTjudge");
-  std::vector<std::string> kept;
-  for (const KeptClass& k : use.kept) {
-    std::string line = NarrowText(k.name).Bytes();
-    line.append(" ").append(std::to_string(static_cast<int>(k.reason)));
-    for (const std::wstring& user : k.users) line.append(" ").append(NarrowText(user).Bytes());
-    if (k.moreUsers) line.append(" ...");
-    kept.push_back(line);
-  }
+  const std::vector<std::string> kept = KeptLines(use);
   // 0 extension key, 1 system class, 3 URL protocol, 4 used elsewhere; a
   // key that is not there (.vntjudgez) is not named.
   EXPECT_EQ(kept, (std::vector<std::string>{
@@ -115,6 +120,118 @@ TEST_F(JudgeClassUseTest, KeepsEveryClassSomethingElseNamesAndOnlyThose) {
   EXPECT_TRUE(IsOwnClass(use, L"vj.OWN"));
   EXPECT_FALSE(IsOwnClass(use, L"VJ.Default"));
   EXPECT_FALSE(IsOwnClass(use, L".vntjudgez"));
+}
+
+// Uses the check must find beyond the cleaned user's records: COM, every
+// loaded user, every form of string the shell reads, one step through CurVer.
+// Each listed class exists; `kept` is "reason users" (4 used elsewhere, 6
+// COM, 7 a control character), or null for an own class.
+const std::wstring kOther = L"S-1-5-21-4711-4711-4711-1027";
+const std::wstring kStore = L"SOFTWARE\\Classes\\";
+const std::wstring kRecords =
+    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+const std::wstring kUrls = L"\\Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\";
+const std::wstring kClsid = kStore + L"CLSID\\{56A4C7E0-7A27-4E27-9C27-000000002700}";
+const std::wstring kJunk = std::wstring(L"\0", 1) + std::wstring(300, L'j');
+const std::wstring kControl =
+    L"VJ\x01"
+    L"Ctl";
+const HKEY kM = HKEY_LOCAL_MACHINE;
+const HKEY kU = HKEY_USERS;
+const struct Use {
+  std::wstring listed;
+  HKEY root;
+  std::wstring key;
+  const wchar_t* name;
+  std::wstring data;
+  const char* kept;
+  DWORD type = REG_SZ;
+  REGSAM view = 0;
+  bool oddByte = false;
+} kUses[] = {
+    {L"VJ.ComKey", kM, kStore + L"VJ.ComKey\\CLSID", nullptr, L"{1}", "6"},
+    {L"VJ.ComVer", kM, kStore + L"VJ.ComVer\\CurVer", nullptr, L"VJ.ComVer.2", "6"},
+    {L"VJ.ComProg", kM, kClsid + L"\\ProgID", nullptr, L"VJ.ComProg", "6"},
+    {L"VJ.ComVi", kM, kClsid + L"\\VersionIndependentProgID", nullptr, L"VJ.ComVi", "6", REG_SZ,
+     KEY_WOW64_32KEY},
+    {L"VJ.ComUser", kU, kOther + L"_Classes\\CLSID\\{2}\\ProgID", nullptr, L"VJ.ComUser", "6"},
+    {L"VJ.Choice", kU, kOther + kRecords + L".vntjudgeo\\UserChoice", L"ProgId", L"VJ.Choice",
+     "4 .vntjudgeo"},
+    {L"VJ.Theirs", kU, kOther + L"_Classes\\.vntjudgep", nullptr, L"VJ.Theirs", "4 .vntjudgep"},
+    {L"VJ.Default", kU, L".DEFAULT" + kRecords + L".vntjudgeq\\OpenWithProgids", L"VJ.Default", L"",
+     "4 .vntjudgeq", REG_NONE},
+    {L"VJ.Latest", kU, kOther + kRecords + L".vntjudger\\UserChoiceLatest", L"ProgId", L"VJ.Latest",
+     "4 .vntjudger"},
+    {L"VJ.LatestKey", kU, kOther + kUrls + L"vntjudgeurl\\UserChoiceLatest\\ProgId", L"ProgId",
+     L"VJ.LatestKey", "4 vntjudgeurl"},
+    {L"VJ.AfterNul", kM, kStore + L".vntjudges", nullptr, L"VJ.AfterNul" + kJunk, "4 .vntjudges"},
+    // No terminator, and an odd last byte.
+    {L"VJ.Odd", kM, kStore + L".vntjudgeu", nullptr, L"VJ.Odd", "4 .vntjudgeu", REG_EXPAND_SZ, 0,
+     true},
+    {L"VJ.Multi", kM, kStore + L".vntjudgev", nullptr, std::wstring(L"VJ.First\0VJ.Multi\0", 18),
+     "4 .vntjudgev", REG_MULTI_SZ},
+    {L"VJ.Ver.1", kM, kStore + L"VJ.Ver\\CurVer", nullptr, L"VJ.Ver.1", "4 .vntjudgex"},
+    {L"VJ.Ver.1", kM, kStore + L".vntjudgex", nullptr, L"VJ.Ver", nullptr},
+    {kControl, kM, kStore + kControl, L"x", L"", "7"},
+    // The own extension's keys and the CurVer of its class count for nothing.
+    {L"VJ.Mine.1", kM, kStore + L"VJ.Mine\\CurVer", nullptr, L"VJ.Mine.1", nullptr},
+    {L"VJ.Mine.1", kM, kStore + L".vntjudge", nullptr, L"VJ.Mine", nullptr},
+    {L"VJ.Own", kU, kOther + kRecords + L".vntjudge\\UserChoice", L"ProgId", L"VJ.Own", nullptr},
+};
+
+void RemoveWideTree(HKEY root, const std::wstring& path, REGSAM view = 0) {
+  HKEY parent;
+  const size_t cut = path.rfind(L'\\');
+  if (RegOpenKeyExW(root, path.substr(0, cut).c_str(), 0, KEY_ALL_ACCESS | view, &parent) ==
+      ERROR_SUCCESS) {
+    RegDeleteTreeW(parent, path.substr(cut + 1).c_str());
+    RegDeleteKeyW(parent, path.substr(cut + 1).c_str());
+    RegCloseKey(parent);
+  }
+}
+
+void RemoveUses() {
+  for (const Use& use : kUses) {
+    RemoveWideTree(kM, kStore + use.listed);
+    // The seed's key right below the class store, or its CLSID key.
+    const size_t below =
+        use.key.find(L'\\', use.key.starts_with(kClsid) ? kClsid.size() - 1 : kStore.size());
+    if (use.root == kM) RemoveWideTree(use.root, use.key.substr(0, below), use.view);
+  }
+  RemoveWideTree(kU, L".DEFAULT" + kRecords + L".vntjudgeq");
+  for (const std::wstring& hive : {kOther, kOther + L"_Classes"}) {
+    RegDeleteTreeW(kU, hive.c_str());
+    RegDeleteKeyW(kU, hive.c_str());
+  }
+}
+
+TEST(JudgeClassUse, KeepsClassesComOtherUsersAndEveryStringFormUse) {
+  RemoveUses();
+  std::vector<std::wstring> names;
+  std::vector<std::string> expected;
+  for (const Use& use : kUses) {
+    HKEY made;
+    ASSERT_EQ(RegCreateKeyExW(kM, (kStore + use.listed).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &made, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(made);
+    ASSERT_EQ(RegCreateKeyExW(use.root, use.key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | use.view,
+                              nullptr, &made, nullptr),
+              ERROR_SUCCESS);
+    std::string bytes(reinterpret_cast<const char*>(use.data.data()), use.data.size() * 2);
+    if (use.oddByte) bytes += 'x';
+    RegSetValueExW(made, use.name, 0, use.type, reinterpret_cast<const BYTE*>(bytes.data()),
+                   static_cast<DWORD>(bytes.size()));
+    RegCloseKey(made);
+    if (names.empty() || names.back() != use.listed) names.push_back(use.listed);
+    if (use.kept != nullptr)
+      expected.push_back(std::string(NarrowText(use.listed).Bytes()) + " " + use.kept);
+  }
+  names.push_back(std::wstring(L"VJ.Own\0x", 8));  // reaches VJ.Own through a C string: no key
+  const ClassUse use = JudgeClassUse(names, L"vntjudge");
+  RemoveUses();
+  EXPECT_EQ(KeptLines(use), expected);
+  EXPECT_EQ(use.own, (std::vector<std::wstring>{L"VJ.Mine.1", L"VJ.Own"}));
 }
 
 }  // namespace

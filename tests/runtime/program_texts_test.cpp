@@ -62,6 +62,8 @@ TEST(ProgramTexts, OutcomeTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kKeptProgramClass,
             ToCodePage936("  这是启动程序的类，启动程序的关联不由 Varneth 删除"));
   EXPECT_EQ(texts::kKeptUrlProtocol, ToCodePage936("  这是 URL 协议的键"));
+  EXPECT_EQ(texts::kKeptComClass, ToCodePage936("  这是 COM 类的名称，程序按此名称创建对象"));
+  EXPECT_EQ(texts::kKeptControlCharacter, ToCodePage936("  类名含有 NUL 或其他控制字符，不是类"));
   EXPECT_EQ(texts::kKeptUsedElsewhere, ToCodePage936("  其他扩展名或协议也在使用此类："));
   EXPECT_EQ(texts::kListSeparator, ToCodePage936("、"));
   EXPECT_EQ(texts::kAndOthers, ToCodePage936(" 等"));

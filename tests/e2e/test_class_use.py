@@ -1,0 +1,91 @@
+"""A list that names classes something else still uses: COM, another loaded
+user, other extensions in the string forms the shell reads, and a class
+reached through another's CurVer. The command line cleans the extension and
+keeps each of them whole, named with its reason."""
+import tempfile
+import unittest
+from pathlib import Path
+
+import wine_console as wc
+from report_lines import CP, lines, place
+from test_cleanup import FILE_EXTS, MACHINE_CLASSES, association, association_keys
+
+OTHER = r"HKEY_USERS\S-1-5-21-4711-4711-4711-1041"
+CLSID = MACHINE_CLASSES + r"\CLSID\{56A4C7E0-7A27-4E27-9C27-000000002741}"
+
+
+def sz(text: str, code=1) -> str:
+    """hex(code): the UTF-16 bytes of `text`, NULs and all."""
+    return f"hex({code}):" + ",".join(f"{b:02x}" for b in text.encode("utf-16-le"))
+
+
+# Each used class with the place that uses it and the reason it is kept.
+USES = {
+    "AccCom.App": (f'[{MACHINE_CLASSES}\\AccCom.App\\CLSID]\n@="{{1}}"\n\n'
+                   f'[{MACHINE_CLASSES}\\AccCom.App\\CurVer]\n@="AccCom.App.1"\n', "com"),
+    "AccCom.App.1": (f'[{CLSID}\\ProgID]\n@="AccCom.App.1"\n', "com"),
+    "vicD": (f'[{MACHINE_CLASSES}\\.vntused]\n@={sz("vicD" + chr(0) + "junk")}\n', ".vntused"),
+    "vicF": (f'[{MACHINE_CLASSES}\\.vntusef]\n@={sz("vicF" + chr(0) * 2, 7)}\n', ".vntusef"),
+    "vicY": (f'[{FILE_EXTS}\\.vntusey\\UserChoice]\n"ProgId"={sz("vicY" + chr(0) + "junk")}\n',
+             ".vntusey"),
+    "vicG.1": (f'[{MACHINE_CLASSES}\\.vntuseg]\n@="vicG"\n\n'
+               f'[{MACHINE_CLASSES}\\vicG\\CurVer]\n@="vicG.1"\n', ".vntuseg"),
+    "VarnethUseOther.Doc": (f'[{OTHER}\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer'
+                            f'\\FileExts\\.vntuseo\\UserChoice]\n"ProgId"="VarnethUseOther.Doc"\n',
+                            ".vntuseo"),
+    "VarnethUseTheirs.Doc": (f'[{OTHER}_Classes\\.vntuset]\n@="VarnethUseTheirs.Doc"\n', ".vntuset"),
+    "VarnethUseLatest.Doc": (f'[{FILE_EXTS}\\.vntusel\\UserChoiceLatest]\n'
+                             f'"ProgId"="VarnethUseLatest.Doc"\n', ".vntusel"),
+}
+COM = "  这是 COM 类的名称，程序按此名称创建对象"
+USED = "  其他扩展名或协议也在使用此类："
+
+
+class ClassUse(wc.VarnethTestCase):
+    def test_classes_in_use_anywhere_stay_whole_and_named(self):
+        own = "VarnethUseOwn.Doc"
+        text = association("vntuse", [own]) + f"[{FILE_EXTS}\\.vntuse\\OpenWithProgids]\n"
+        text += "".join(f'"{name}"=hex(0):\n' for name in USES) + "\n"
+        for name, (seed, _) in USES.items():
+            text += f'[{MACHINE_CLASSES}\\{name}\\shell\\open\\command]\n@="app.exe"\n\n{seed}\n'
+        used = [f"{MACHINE_CLASSES}\\{name}" for name in USES]
+        places = [f"{MACHINE_CLASSES}\\{ext}" for ext in (".vntused", ".vntusef", ".vntuseg")]
+        places += [f"{FILE_EXTS}\\.vntusey", f"{FILE_EXTS}\\.vntusel", f"{MACHINE_CLASSES}\\vicG",
+                   OTHER, OTHER + "_Classes", CLSID]
+        keys = association_keys("vntuse", [own])
+        self.seed_keys(keys + used + places, text, unicode=True)
+        before = {key: wc.export_key(key) for key in used + places}
+        folder = Path(tempfile.mkdtemp())
+        self.addCleanup(folder.rmdir)
+        self.addCleanup(lambda: [p.unlink() for p in folder.iterdir()])
+
+        result = wc.run_command_line(self.exe, ["/b", wc.windows_path(folder), "vntuse"])
+
+        self.assertEqual(result.returncode, 0, result.stdout.decode(CP))
+        explorer = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer"
+        kept = []
+        for name in sorted(USES, key=str.upper):  # the list's order under Wine
+            user = USES[name][1]
+            kept += [f"已保留: {MACHINE_CLASSES}\\{name}", COM if user == "com" else USED + user]
+        backup, = folder.glob("vntuse-*.reg")
+        self.assert_bytes(result.stdout.lower(), lines(
+            f"备份文件: {wc.windows_path(backup)}",
+            place("已删除", f"{MACHINE_CLASSES}\\{own}", 5, 3),
+            place("已删除", f"{explorer}\\FileExts\\.vntuse", 4, 5 + len(USES)),
+            place("已删除", r"HKEY_CURRENT_USER\Software\Classes\.vntuse", 1, 2),
+            place("已删除", r"HKEY_CURRENT_USER\Software\Classes\vntuse_auto_file", 4, 1),
+            place("已删除", f"{explorer}\\RecentDocs\\.vntuse", 1, 2),
+            *kept, "vntuse: 已删除 5 项").lower())
+        self.assert_gone(keys)
+        for key, text in before.items():
+            self.assertEqual(wc.export_key(key), text, key)
+        # The backup holds the own class and the user's keys, nothing kept.
+        self.assertLess(backup.stat().st_size, 4096)
+        machine = {line.split("\\")[3] for line in backup.read_bytes().decode("utf-16").splitlines()
+                   if line.startswith("[HKEY_LOCAL_MACHINE")}
+        self.assertEqual(machine, {own, own + "]"})
+
+
+if __name__ == "__main__":
+    ClassUse.exe = wc.exe_from_argv()
+    unittest.main(verbosity=2)
