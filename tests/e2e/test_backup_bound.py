@@ -22,12 +22,7 @@ WRITER: Path = None
 
 def registry_state(keys):
     """(keys, values) that the given keys and everything below them hold now."""
-    all_keys, all_values = set(), set()
-    for key in keys:
-        found_keys, found_values = read_reg(wc.export_key(key))
-        all_keys |= found_keys
-        all_values |= found_values
-    return all_keys, all_values
+    return read_reg("".join(wc.export_keys(keys).values()))
 
 
 class BackupBound(wc.VarnethTestCase):
