@@ -113,7 +113,7 @@ class BackupBound(wc.VarnethTestCase):
         roots = association_keys(ext, ["VarnethKor.Doc"]) + \
             [f"{MACHINE_CLASSES}\\{korean_class}", decoys[0]]
         self.seed_keys(roots, text, unicode=True)
-        before = {key: wc.export_key(key) for key in roots + [decoys[1]]}
+        before = wc.export_keys(roots + [decoys[1]])
         escaped_class = f"{MACHINE_CLASSES}\\\\uD55C\\uAE00\\uD30C\\uC77C"
         escaped_key = f"{USER_CLASSES}\\.{ext}"
 
@@ -143,8 +143,7 @@ class BackupBound(wc.VarnethTestCase):
             self.assertIn(f"{USER_CLASSES}\\.{ext}\\{korean_key}".upper(), saved_keys)
             # The backup restores everything that was deleted.
             wc.reg("import", wc.windows_path(backup), check=True)
-        for key, text in before.items():
-            self.assertEqual(wc.export_key(key), text, key)
+        self.assertEqual(wc.export_keys(before), before)
 
     def test_a_class_that_stays_keeps_its_name_in_the_users_list(self):
         ext = "vntstay"

@@ -49,7 +49,7 @@ class CommandLine(wc.VarnethTestCase):
     def snapshot(self, keys):
         folder = wc.backup_folder()
         files = sorted(folder.iterdir()) if folder.exists() else []
-        return [wc.export_key(key) for key in keys], files
+        return wc.export_keys(keys), files
 
     def run_args(self, *args, **kwargs):
         return wc.run_command_line(self.exe, list(args), **kwargs)
@@ -94,7 +94,7 @@ class CommandLine(wc.VarnethTestCase):
     def test_two_extensions_with_a_backup_folder_of_their_own(self):
         keys_one = self.seed("vntclia", "VarnethCliA.Doc")
         keys_two = self.seed("vntclib", "VarnethCliB.Doc")
-        before = {key: wc.export_key(key) for key in keys_one + keys_two}
+        before = wc.export_keys(keys_one + keys_two)
         with tempfile.TemporaryDirectory() as tmp:
             folder = Path(tmp) / "new" / "backups"
             # A pipe that stays open: the program must not wait on it.
@@ -112,8 +112,7 @@ class CommandLine(wc.VarnethTestCase):
             self.assert_bytes(result.stdout.lower(), expected.lower())
             for file in files:
                 wc.reg("import", wc.windows_path(file), check=True)
-        for key, text in before.items():
-            self.assertEqual(wc.export_key(key), text, key)
+        self.assertEqual(wc.export_keys(before), before)
 
     def test_a_backup_that_cannot_be_written_leaves_every_extension_untouched(self):
         keys = self.seed("vntclinob", "VarnethCliNoB.Doc")
@@ -173,7 +172,7 @@ class CommandLine(wc.VarnethTestCase):
         if not wc.key_exists(f"{MACHINE_CLASSES}\\.exe"):
             self.seed_keys([f"{MACHINE_CLASSES}\\.exe"], f'[{MACHINE_CLASSES}\\.exe]\n@="exefile"\n\n')
         kept = [f"{MACHINE_CLASSES}\\{name}" for name in [shared] + foreign] + others
-        before = {key: wc.export_key(key) for key in kept}
+        before = wc.export_keys(kept)
         self.addCleanup(lambda: [p.unlink() for p in wc.backup_folder().glob("vntcls-*")])
         store = "  这是类存储或 Windows 外壳自身的项"
         reasons = {shared: "  其他扩展名或协议也在使用此类：.vntclsa、.vntclsb", "CLSID": store,
@@ -195,8 +194,7 @@ class CommandLine(wc.VarnethTestCase):
         self.assertTrue(result.stdout.endswith(lines(*kept_lines("已保留"), "vntcls: 已删除 5 项")),
                         result.stdout.decode(CP))
         self.assert_gone(keys)
-        for key, text in before.items():
-            self.assertEqual(wc.export_key(key), text, key)
+        self.assertEqual(wc.export_keys(before), before)
         backup, = wc.backup_folder().glob("vntcls-*.reg")
         self.assertLess(backup.stat().st_size, 4096)
         machine = {line.split("\\")[3] for line in backup.read_bytes().decode("utf-16").splitlines()

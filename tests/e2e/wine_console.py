@@ -64,8 +64,7 @@ class Result:
 PIECE = 1024
 
 
-def type_line(master, probe, line: bytes, deadline):
-    line += b"\r"
+def type_bytes(master, probe, line: bytes, deadline):
     while line:
         cut = len(line)
         if cut > PIECE:
@@ -78,14 +77,15 @@ def type_line(master, probe, line: bytes, deadline):
 
 
 def run_session(exe, lines, *, timeout=30.0, on_screen=False, args=(), env=None,
-                interrupt_when=None):
+                pending=b"", interrupt_when=None):
     """Runs the program, types each of `lines` (bytes, without line end) and
     gives back what it wrote to standard output; the program must end by
     itself within `timeout`. Lines are typed ahead, as a person may: the
     console keeps them until the program reads. With on_screen, standard
     output is the terminal too, as for a person: then only `screen` holds
-    what it wrote, as the terminal received it. With interrupt_when, Ctrl+C
-    comes once interrupt_when(screen) holds (Wine turns SIGINT into it)."""
+    what it wrote, as the terminal received it. `pending` is typed last,
+    without a line end. With interrupt_when, Ctrl+C comes once
+    interrupt_when(screen) holds (Wine turns SIGINT into it)."""
     master, slave = pty.openpty()
     with tempfile.TemporaryFile() as out:
         proc = subprocess.Popen([str(WINE_RUN), str(exe), *args], stdin=slave,
@@ -118,7 +118,8 @@ def run_session(exe, lines, *, timeout=30.0, on_screen=False, args=(), env=None,
                     break
                 time.sleep(0.01)
             for line in lines:
-                type_line(master, probe, line, deadline)
+                type_bytes(master, probe, line + b"\r", deadline)
+            type_bytes(master, probe, pending, deadline)
             os.close(probe)
             probe = None
             if interrupt_when is not None:
