@@ -237,9 +237,11 @@ def export_keys(keys) -> dict:
         common = os.path.commonprefix([name.upper().split("\\") for _, name in members])
         sections = _exported_sections(members[0][1][:len("\\".join(common))])
         for key, name in members:
+            # When the parent is not there (or will not export), the key alone.
+            mine = _exported_sections(name) if sections is None and len(members) > 1 else sections
             # The export spells the names it was given as given: each key's
             # own part is spelled as the caller spelled it.
-            found[key] = "".join(f"[{name}{text[len(name) + 1:]}" for path, text in sections
+            found[key] = "".join(f"[{name}{text[len(name) + 1:]}" for path, text in mine or []
                                  if path == name.upper() or path.startswith(name.upper() + "\\"))
     return found
 
@@ -257,11 +259,11 @@ ROOT_NAMES = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE", "HKU": 
 
 def _exported_sections(key: str):
     """(upper-case key path, its section of the export) for the key and every
-    key below it, in the export's order."""
+    key below it, in the export's order; None when it does not export."""
     with tempfile.TemporaryDirectory() as tmp:
         dump = Path(tmp) / "key.reg"
         if reg("export", key, windows_path(dump), "/y")[0] != 0:
-            return []
+            return None
         text = dump.read_bytes().decode("utf-16")
     sections = []
     for section in text.split("\r\n\r\n"):
