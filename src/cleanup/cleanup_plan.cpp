@@ -1,14 +1,13 @@
 #include "cleanup/cleanup_plan.h"
 
 #include <windows.h>
-// After windows.h, which it relies on.
-#include <shlobj.h>
 
 #include "cleanup/cleanup_targets.h"
 #include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_delete.h"
 #include "cleanup/registry/registry_open.h"
 #include "cleanup/registry/registry_walker.h"
+#include "cleanup/shell_notification.h"
 #include "probes/process_token.h"
 #include "runtime/wide_text.h"
 
@@ -121,7 +120,7 @@ void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionChec
 
   // Sent every time, also when nothing was found.
   if (g_observer != nullptr) g_observer("notify", 0, "");
-  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+  NotifyAssociationsChanged();
 }
 
 void SetCleanupPlanObserver(CleanupPlanObserver observer) { g_observer = observer; }

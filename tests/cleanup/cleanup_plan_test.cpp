@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cleanup/scratch_registry.h"
+#include "cleanup/shell_notification.h"
 #include "probes/account_sid.h"
 #include "probes/process_token.h"
 #include "runtime/wide_text.h"
@@ -241,6 +242,32 @@ TEST_F(CleanupPlanCalls, AnotherUsersKeysAreReachedInTheirHives) {
     EXPECT_NE(call.rfind("walk 2 ", 0), 0u) << call;
     EXPECT_NE(call.rfind("delete 3 ", 0), 0u) << call;
   }
+}
+
+struct ShellCall {
+  LONG event;
+  UINT flags;
+  LPCVOID first, second;
+};
+std::vector<ShellCall> g_shellCalls;
+
+void WINAPI RecordShellCall(LONG event, UINT flags, LPCVOID first, LPCVOID second) {
+  g_shellCalls.push_back({event, flags, first, second});
+}
+
+// Explorer rereads associations on this one event, which names no item; it
+// is sent once, also when nothing was there.
+TEST(CleanExtension, TellsTheShellThatAssociationsChanged) {
+  const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};
+  g_shellCalls.clear();
+  SetShellCalls({RecordShellCall});
+  CleanExtension("vntnothingthere", owner);
+  SetShellCalls({});
+  ASSERT_EQ(g_shellCalls.size(), 1u);
+  EXPECT_EQ(g_shellCalls[0].event, SHCNE_ASSOCCHANGED);
+  EXPECT_EQ(g_shellCalls[0].flags, UINT{SHCNF_IDLIST});
+  EXPECT_EQ(g_shellCalls[0].first, nullptr);
+  EXPECT_EQ(g_shellCalls[0].second, nullptr);
 }
 
 }  // namespace

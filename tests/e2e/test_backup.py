@@ -85,7 +85,7 @@ class Backup(wc.VarnethTestCase):
     def test_a_rich_association_comes_back_exactly(self):
         ext, cls = "vntrich", "VarnethRich.Doc"
         keys = self.seed(ext, [cls], rich_association(ext, cls))
-        before = {key: wc.export_key(key) for key in keys}
+        before = wc.export_keys(keys)
         self.assertIn("中文数据", before[f"{MACHINE_CLASSES}\\{cls}"])
 
         result = wc.run_session(self.exe, [ext.encode(), b"y"])
@@ -96,8 +96,7 @@ class Backup(wc.VarnethTestCase):
         [backup] = self.backups_of(ext)
         self.assertEqual(backup.read_bytes()[:2], b"\xff\xfe")
         self.restore(backup)
-        for key in keys:
-            self.assertEqual(wc.export_key(key), before[key], key)
+        self.assertEqual(wc.export_keys(keys), before)
 
     def test_a_key_that_stays_is_named_and_its_backup_restores_it(self):
         ext = "vntstay"

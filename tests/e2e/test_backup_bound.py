@@ -22,12 +22,7 @@ WRITER: Path = None
 
 def registry_state(keys):
     """(keys, values) that the given keys and everything below them hold now."""
-    all_keys, all_values = set(), set()
-    for key in keys:
-        found_keys, found_values = read_reg(wc.export_key(key))
-        all_keys |= found_keys
-        all_values |= found_values
-    return all_keys, all_values
+    return read_reg("".join(wc.export_keys(keys).values()))
 
 
 class BackupBound(wc.VarnethTestCase):
@@ -118,7 +113,7 @@ class BackupBound(wc.VarnethTestCase):
         roots = association_keys(ext, ["VarnethKor.Doc"]) + \
             [f"{MACHINE_CLASSES}\\{korean_class}", decoys[0]]
         self.seed_keys(roots, text, unicode=True)
-        before = {key: wc.export_key(key) for key in roots + [decoys[1]]}
+        before = wc.export_keys(roots + [decoys[1]])
         escaped_class = f"{MACHINE_CLASSES}\\\\uD55C\\uAE00\\uD30C\\uC77C"
         escaped_key = f"{USER_CLASSES}\\.{ext}"
 
@@ -148,8 +143,7 @@ class BackupBound(wc.VarnethTestCase):
             self.assertIn(f"{USER_CLASSES}\\.{ext}\\{korean_key}".upper(), saved_keys)
             # The backup restores everything that was deleted.
             wc.reg("import", wc.windows_path(backup), check=True)
-        for key, text in before.items():
-            self.assertEqual(wc.export_key(key), text, key)
+        self.assertEqual(wc.export_keys(before), before)
 
     def test_a_class_that_stays_keeps_its_name_in_the_users_list(self):
         ext = "vntstay"

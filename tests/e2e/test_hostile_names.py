@@ -27,10 +27,10 @@ class HostileNames(wc.VarnethTestCase):
         text += f'[{kept[-1]}]\n@="VnhShared"\n\n[{FILE_EXTS}\\.vnhbs\\OpenWithProgids]\n'
         text += "".join(f'"{name.replace(chr(92), chr(92) * 2)}"=hex(0):\n' for name in names)
         self.seed_keys(kept + [f"{FILE_EXTS}\\.vnhbs"], text + "\n")
-        before = {key: wc.export_key(key) for key in kept + [f"{MACHINE_CLASSES}\\exefile"]}
+        before = wc.export_keys(kept + [f"{MACHINE_CLASSES}\\exefile"])
         with tempfile.TemporaryDirectory() as folder:
             result = self.run_args("/b", wc.windows_path(folder), "vnhbs")
-            after = {key: wc.export_key(key) for key in before}
+            after = wc.export_keys(before)
             # Put back whatever went, so later tests find the prefix whole.
             for backup in Path(folder).glob("*.reg"):
                 wc.reg("import", wc.windows_path(backup))

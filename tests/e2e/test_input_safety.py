@@ -20,10 +20,10 @@ class InputSafety(wc.VarnethTestCase):
         keys = association_keys("exe", ["VarnethExe.Class"]) + [f"{USER_CLASSES}\\.vntxyz"]
         self.seed_keys(keys, association("exe", ["VarnethExe.Class"]) +
                        f'[{XYZ_SUB}]\n@="kept"\n\n')
-        return keys, {key: wc.export_key(key) for key in keys}
+        return keys, wc.export_keys(keys)
 
     def assert_unchanged(self, keys, before):
-        self.assertEqual({key: wc.export_key(key) for key in keys}, before)
+        self.assertEqual(wc.export_keys(keys), before)
         self.assertTrue(wc.key_exists(f"{keys[0]}\\UserChoice"))
 
     def test_a_backslash_is_refused_in_the_dialogue(self):

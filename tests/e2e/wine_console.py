@@ -5,8 +5,11 @@ console; its standard output goes to a file, so the exact bytes it wrote can
 be compared. Lines are typed only once Wine has put the terminal in raw mode,
 and the terminal is drained all the time (undrained, Wine's input stalls).
 """
+import fcntl
 import os
 import pty
+import signal
+import struct
 import subprocess
 import tempfile
 import termios
@@ -53,25 +56,49 @@ class Result:
         self.screen = screen
 
 
-def run_session(exe, lines, *, wait_exit=True, timeout=30.0, settle=1.5, on_screen=False,
-                args=(), env=None):
+# Wine's console decodes each read of the terminal on its own, so a UTF-8
+# character split between two reads arrives as U+FFFD; and the kernel cuts a
+# write into pieces of 2,048 bytes, which Wine may read apart. So a line goes
+# in pieces that end on a character, each written once Wine has read all
+# before it: with the queue empty, the kernel hands Wine a piece whole.
+PIECE = 1024
+
+
+def type_bytes(master, probe, line: bytes, deadline):
+    while line:
+        cut = len(line)
+        if cut > PIECE:
+            cut = next((i for i in range(PIECE, 0, -1) if (line[i] & 0xC0) != 0x80), PIECE)
+        while (struct.unpack("i", fcntl.ioctl(probe, termios.FIONREAD, b"\0" * 4))[0] > 0
+               and time.monotonic() < deadline):
+            time.sleep(0.005)
+        written = os.write(master, line[:cut])
+        line = line[written:]
+
+
+def run_session(exe, lines, *, timeout=30.0, on_screen=False, args=(), env=None,
+                pending=b"", interrupt_when=None):
     """Runs the program, types each of `lines` (bytes, without line end) and
-    gives back what it wrote to standard output. With wait_exit the program
-    must end by itself; otherwise it is stopped `settle` seconds after the
-    last line (it is then waiting at a prompt). With on_screen, standard
+    gives back what it wrote to standard output; the program must end by
+    itself within `timeout`. Lines are typed ahead, as a person may: the
+    console keeps them until the program reads. With on_screen, standard
     output is the terminal too, as for a person: then only `screen` holds
-    what it wrote, as the terminal received it."""
+    what it wrote, as the terminal received it. `pending` is typed last,
+    without a line end. With interrupt_when, Ctrl+C comes once
+    interrupt_when(screen) holds (Wine turns SIGINT into it)."""
     master, slave = pty.openpty()
     with tempfile.TemporaryFile() as out:
         proc = subprocess.Popen([str(WINE_RUN), str(exe), *args], stdin=slave,
                                 stdout=slave if on_screen else out,
                                 stderr=subprocess.DEVNULL, env=env or wine_env(), close_fds=True)
+        # Only to see how much Wine has still to read; closed before the
+        # end, so that the drain sees the terminal close.
+        probe = os.open(os.ttyname(slave), os.O_RDWR | os.O_NOCTTY)
         os.close(slave)
         screen = bytearray()
-        done = threading.Event()
 
         def drain():
-            while not done.is_set():
+            while True:
                 try:
                     chunk = os.read(master, 4096)
                 except OSError:
@@ -84,29 +111,30 @@ def run_session(exe, lines, *, wait_exit=True, timeout=30.0, settle=1.5, on_scre
         reader.start()
         try:
             deadline = time.monotonic() + timeout
+            # Typed before Wine made the terminal raw, a line would be read
+            # by the terminal's own line editing.
             while termios.tcgetattr(master)[3] & termios.ICANON:
                 if time.monotonic() > deadline or proc.poll() is not None:
                     break
-                time.sleep(0.02)
-            time.sleep(0.3)
+                time.sleep(0.01)
             for line in lines:
-                os.write(master, line + b"\r")
-                time.sleep(0.4)
-            if wait_exit:
-                try:
-                    returncode = proc.wait(timeout=max(1.0, deadline - time.monotonic()))
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-                    proc.wait()
-                    returncode = None
-            else:
-                time.sleep(settle)
-                returncode = proc.poll()
-                if returncode is None:
-                    proc.kill()
-                    proc.wait()
+                type_bytes(master, probe, line + b"\r", deadline)
+            type_bytes(master, probe, pending, deadline)
+            os.close(probe)
+            probe = None
+            if interrupt_when is not None:
+                while not interrupt_when(bytes(screen)) and time.monotonic() < deadline:
+                    time.sleep(0.01)
+                proc.send_signal(signal.SIGINT)
+            try:
+                returncode = proc.wait(timeout=max(1.0, deadline - time.monotonic()))
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+                returncode = None
         finally:
-            done.set()
+            if probe is not None:
+                os.close(probe)
             os.close(master)
             reader.join(timeout=2)
         # A killed wine loader can leave the Windows process behind.
@@ -193,11 +221,55 @@ def import_reg5(text: str):
 def export_key(key: str) -> str:
     """The key with everything below it as Wine's reg.exe exports it (a
     stable dump to compare states with); "" when the key does not exist."""
+    return export_keys([key])[key]
+
+
+def export_keys(keys) -> dict:
+    """export_key of each key, from one export per top-level key (Software
+    of HKCU, ...) of the keys' closest common parent there: a Wine process
+    costs more than the export of a larger tree."""
+    groups = {}
+    for key in keys:
+        name = full_key_name(key)
+        groups.setdefault(tuple(name.upper().split("\\")[:2]), []).append((key, name))
+    found = {}
+    for members in groups.values():
+        common = os.path.commonprefix([name.upper().split("\\") for _, name in members])
+        sections = _exported_sections(members[0][1][:len("\\".join(common))])
+        for key, name in members:
+            # When the parent is not there (or will not export), the key alone.
+            mine = _exported_sections(name) if sections is None and len(members) > 1 else sections
+            # The export spells the names it was given as given: each key's
+            # own part is spelled as the caller spelled it.
+            found[key] = "".join(f"[{name}{text[len(name) + 1:]}" for path, text in mine or []
+                                 if path == name.upper() or path.startswith(name.upper() + "\\"))
+    return found
+
+
+def full_key_name(key: str) -> str:
+    """The key as reg.exe's export names it: its root spelled out."""
+    root, _, rest = key.partition("\\")
+    root = ROOT_NAMES.get(root.upper(), root)
+    return f"{root}\\{rest}" if rest else root
+
+
+ROOT_NAMES = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE", "HKU": "HKEY_USERS",
+              "HKCR": "HKEY_CLASSES_ROOT"}
+
+
+def _exported_sections(key: str):
+    """(upper-case key path, its section of the export) for the key and every
+    key below it, in the export's order; None when it does not export."""
     with tempfile.TemporaryDirectory() as tmp:
         dump = Path(tmp) / "key.reg"
         if reg("export", key, windows_path(dump), "/y")[0] != 0:
-            return ""
-        return dump.read_bytes().decode("utf-16")
+            return None
+        text = dump.read_bytes().decode("utf-16")
+    sections = []
+    for section in text.split("\r\n\r\n"):
+        if section.startswith("["):
+            sections.append((section.split("\r\n", 1)[0][1:-1].upper(), section + "\r\n\r\n"))
+    return sections
 
 
 def windows_path(path) -> str:
@@ -230,6 +302,16 @@ def value_exists(key: str, name: str) -> bool:
 
 def delete_key(key: str):
     reg("delete", key, "/f")
+
+
+def deletions(keys) -> str:
+    """.reg text that deletes each key with everything below it."""
+    return "".join(f"[-{key}]\n\n" for key in keys)
+
+
+def delete_keys(keys):
+    """delete_key of each key, in one Wine process."""
+    import_reg5(deletions(keys))
 
 
 def exe_from_argv():
@@ -276,11 +358,10 @@ class VarnethTestCase(unittest.TestCase):
 
     def seed_keys(self, keys, text, *, unicode=False):
         """Seeds .reg text (REGEDIT4, or with unicode the editor's version 5);
-        its keys are removed before and after the test."""
-        for key in keys:
-            delete_key(key)
-            self.addCleanup(delete_key, key)
-        (import_reg5 if unicode else import_reg)(text)
+        its keys are removed before and after the test. One Wine process
+        each time, however many keys."""
+        self.addCleanup(delete_keys, keys)
+        (import_reg5 if unicode else import_reg)(deletions(keys) + text)
         return keys
 
     def assert_gone(self, keys):

@@ -79,13 +79,17 @@ TEST(ProgramTexts, CommandLineTextsAreTheCodePage936FormOfTheirReadableText) {
       "\r\n"
       "  /n, -n, --dry-run               只列出将删除的项，不做任何更改\r\n"
       "  /b 目录, -b 目录, --backup-dir 目录\r\n"
-      "                                  把备份文件写入该目录（默认 %LOCALAPPDATA%\\Varneth\\Backups）\r\n"
+      "                                  把备份文件写入该目录，默认为系统所指的本地\r\n"
+      "                                  应用程序数据文件夹中的 Varneth\\Backups\r\n"
       "  /?, -h, --help                  显示本说明\r\n"
       "  --                              其后的参数都是扩展名\r\n"
       "\r\n"
-      "退出代码: 0 全部删除（或没有可删除的项，或试运行已列出）\r\n"
-      "          1 有项未能删除，或备份文件无法写入（该扩展名未被改动）\r\n"
-      "          2 用法错误，或系统不受支持（未做任何更改）\r\n"));
+      "退出代码: 0 全部删除（或没有可删除的项，或试运行已列出），且报告已写出\r\n"
+      "          1 有项未能删除，或备份文件无法写入（该扩展名未被改动），或以系统帐户\r\n"
+      "            运行时没有用户登录到控制台（未做任何更改），或报告无法写出\r\n"
+      "          2 用法错误，或系统不受支持（未做任何更改）\r\n"
+      "          3 已中断：收到控制台控制事件（Ctrl+C、Ctrl+Break 或关闭窗口），\r\n"
+      "            之后的扩展名均未处理\r\n"));
   EXPECT_EQ(texts::kUnknownOption, ToCodePage936("未知选项: "));
   EXPECT_EQ(texts::kOptionLead, ToCodePage936("选项 "));
   EXPECT_EQ(texts::kMissingDirectory, ToCodePage936(" 缺少目录"));

@@ -82,6 +82,32 @@ TEST_F(WalkRegistryTreeTest, SubtreeListsEachKeyFollowedByItsValuesAsAStack) {
   EXPECT_EQ(records[2].value.nameLength, 1);
 }
 
+// A Chinese character takes two bytes in code page 936: the registry's
+// longest name, 255 of them, is 510 bytes, and the siblings after it are
+// listed as well.
+TEST_F(WalkRegistryTreeTest, TheLongestNameInTwoByteCharactersIsListedWithItsLaterSiblings) {
+  const std::string k = At("wide");
+  AddKey(HKEY_CURRENT_USER, k + "\\a");
+  HKEY parent;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, k.c_str(), 0, KEY_ALL_ACCESS, &parent),
+            ERROR_SUCCESS);
+  for (const std::wstring& name : {std::wstring(255, L'\u4E2D'), std::wstring(L"\u9F99")}) {
+    HKEY made;
+    ASSERT_EQ(RegCreateKeyExW(parent, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(made);
+  }
+  RegCloseKey(parent);
+  std::string longest;
+  for (int i = 0; i < 255; ++i) longest += "\xD6\xD0";
+  RegistryRecordList records;
+  WalkRegistryTree(kCurrentUser, k.c_str(), kSubtree, records);
+  const std::vector<Row> expected = {
+      {1, k + "\\a", ""}, {1, k + "\\" + longest, ""}, {1, k + "\\\xC1\xFA", ""}};
+  EXPECT_EQ(Rows(records), expected);
+}
+
 TEST_F(WalkRegistryTreeTest, OneLevelListsSubkeysUnopenedThenValues) {
   const std::string s = SeedExampleTree();
   AddString(HKEY_CURRENT_USER, s, nullptr, "default");
