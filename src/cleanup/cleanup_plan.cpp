@@ -36,9 +36,15 @@ void Walk(PlanRoot root, TextRef startPath, RegistryRecordList& records,
 }
 
 void Delete(PlanRoot root, TextRef path, const DeletionCheck* check,
-            std::int32_t followedLength = -1) {
+            std::int32_t followedLength = -1, ItemDeletion how = ItemDeletion::kValueOrKey) {
   if (g_observer != nullptr) g_observer("delete", root.remove, path.Bytes());
-  DeleteRegistryItem(root.remove, path, check, followedLength);
+  DeleteRegistryItem(root.remove, path, check, followedLength, how);
+}
+
+// A place: its key, and a value of its name in the key above, both go.
+void DeletePlace(PlanRoot root, TextRef path, const DeletionCheck* check,
+                 std::int32_t followedLength = -1) {
+  Delete(root, path, check, followedLength, ItemDeletion::kValueAndKey);
 }
 
 void DeleteTree(PlanRoot root, TextRef startPath, RegistryRecordList& records,
@@ -70,7 +76,7 @@ void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef 
     Delete(root, ItemPath(records[j].keyPath, records[j].value.name), check, followedLength);
     Delete(root, records[count - 1 - j].keyPath, check, followedLength);
   }
-  Delete(root, startPath, check, followedLength);
+  DeletePlace(root, startPath, check, followedLength);
 }
 
 void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionCheck* check,
@@ -109,7 +115,7 @@ void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionChec
   }
   if (g_observer != nullptr) g_observer("sid", 0, sidText.Bytes());
   const Text freshSidText = IsProcessUser(owner) ? GetProcessUserSidText() : CopyText(sidText);
-  Delete(kUsers, UserExplorerPath(freshSidText, extension), check);
+  DeletePlace(kUsers, UserExplorerPath(freshSidText, extension), check);
 
   // The user's own keys, and the RecentDocs entry, which is not walked.
   const UserKeyPaths user = FindUserKeyPaths(owner, extension);
@@ -117,7 +123,7 @@ void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionChec
   DeleteTree(userRoot, user.explorerRecord, records, check);
   DeleteTree(userRoot, user.extensionClass, records, check);
   DeleteTree(userRoot, user.autoClass, records, check);
-  Delete(userRoot, user.recentDocs, check);
+  DeletePlace(userRoot, user.recentDocs, check);
 
   // Sent every time, also when nothing was found.
   if (g_observer != nullptr) g_observer("notify", 0, "");

@@ -29,7 +29,8 @@ void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionChec
 
 // Walks the tree at startPath and deletes it: for each record in turn its
 // item going forward and a record's key going backward, so every key is met
-// after its children are gone; then the start key itself. One run removes a
+// after its children are gone; then the start key itself, and a value of
+// its name in the key above. One run removes a
 // whole tree of keys that open. The two codes name the same root in the
 // walker's and the deletion's numbering. The start path's first
 // `followedLength` bytes (by default, all but its last name) name the place's

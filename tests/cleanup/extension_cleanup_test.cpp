@@ -215,10 +215,9 @@ LONG WINAPI OpenW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY k
   NoteView(access);
   return RegOpenKeyExW(root, path, options, access, key);
 }
-LONG WINAPI DeleteA(HKEY root, LPCSTR path, REGSAM access, DWORD reserved) {
+LONG WINAPI DeleteByHandle(HKEY key) {
   ++g_view.deletions;
-  NoteView(access);
-  return RegDeleteKeyExA(root, path, access, reserved);
+  return DeleteKeyByHandle(key);
 }
 
 TEST(RunExtensionCleanup, NamesTheSixtyFourBitViewInEveryCall) {
@@ -235,7 +234,7 @@ TEST(RunExtensionCleanup, NamesTheSixtyFourBitViewInEveryCall) {
   const std::wstring folder = std::wstring(temp) + L"varneth-view-test";
 
   g_view = {};
-  SetRegistryCalls({OpenA, OpenW, DeleteA});
+  SetRegistryCalls({OpenA, OpenW, DeleteByHandle});
   const CleanupOutcome outcome = RunExtensionCleanup({"vntview", owner, folder, false});
   SetRegistryCalls({});
 

@@ -185,7 +185,7 @@ void WalkRegistryTree(WalkRootCode rootCode, TextRef startPath, std::int32_t mod
     WalkRoot(walk, mode);
   }
   walk.pending.clear();
-  RegCloseKey(walk.root);
+  // The root is a predefined key, which is never closed: the process's own.
 }
 
 LONG EnumSubkeyName(HKEY key, DWORD index, Text& name) {
