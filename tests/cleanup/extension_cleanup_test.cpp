@@ -198,29 +198,42 @@ TEST_F(GuardedDeletion, AValueGoesOnlyAsSaved) {
 // Every call that names a key, under any root, asks for the 64-bit view, so
 // that a 32-bit Varneth on 64-bit Windows works on the keys Explorer reads.
 struct ViewCalls {
-  int opensA = 0, opensW = 0, deletions = 0, withoutView = 0;
+  int opensA = 0, opensW = 0, deletions = 0, withoutView = 0, moreThanNeeded = 0;
+  std::vector<HKEY> deletable;  // opened with DELETE, as themselves
+  int deletedOtherwise = 0;     // a key deleted through any other handle
 };
 ViewCalls g_view;
 
-void NoteView(REGSAM access) {
+void NoteOpen(DWORD options, REGSAM access, LONG status, HKEY key) {
   if ((access & KEY_WOW64_64KEY) == 0) ++g_view.withoutView;
+  // Value changes and deletions need no rights over the key's security, its
+  // subkeys' creation or links.
+  if ((access & (WRITE_DAC | WRITE_OWNER | KEY_CREATE_LINK | KEY_CREATE_SUB_KEY)) != 0) {
+    ++g_view.moreThanNeeded;
+  }
+  if (status == ERROR_SUCCESS && (access & DELETE) != 0 && (options & REG_OPTION_OPEN_LINK) != 0) {
+    g_view.deletable.push_back(key);
+  }
 }
 LONG WINAPI OpenA(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
   ++g_view.opensA;
-  NoteView(access);
-  return RegOpenKeyExA(root, path, options, access, key);
+  const LONG status = RegOpenKeyExA(root, path, options, access, key);
+  NoteOpen(options, access, status, *key);
+  return status;
 }
 LONG WINAPI OpenW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
   ++g_view.opensW;
-  NoteView(access);
-  return RegOpenKeyExW(root, path, options, access, key);
+  const LONG status = RegOpenKeyExW(root, path, options, access, key);
+  NoteOpen(options, access, status, *key);
+  return status;
 }
 LONG WINAPI DeleteByHandle(HKEY key) {
   ++g_view.deletions;
+  if (g_view.deletable.empty() || g_view.deletable.back() != key) ++g_view.deletedOtherwise;
   return DeleteKeyByHandle(key);
 }
 
-TEST(RunExtensionCleanup, NamesTheSixtyFourBitViewInEveryCall) {
+TEST(RunExtensionCleanup, DeletesThroughCheckedHandlesWithTheLeastAccessInTheView) {
   const std::string cls = "SOFTWARE\\Classes\\VarnethView.Doc";
   const std::string list =
       "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vntview";
@@ -228,6 +241,8 @@ TEST(RunExtensionCleanup, NamesTheSixtyFourBitViewInEveryCall) {
   AddString(HKEY_LOCAL_MACHINE, cls + "\\shell\\open\\command", "", "editor.exe");
   AddString(HKEY_CURRENT_USER, list + "\\OpenWithProgids", "VarnethView.Doc", "");
   AddString(HKEY_CURRENT_USER, "Software\\Classes\\.vntview\\sub", "v", "x");
+  // A value named like the place, in the key above it: both go.
+  AddString(HKEY_CURRENT_USER, "Software\\Classes", ".vntview", "same name");
   const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
@@ -240,10 +255,14 @@ TEST(RunExtensionCleanup, NamesTheSixtyFourBitViewInEveryCall) {
 
   EXPECT_EQ(outcome.result, CleanupResult::kRemoved);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, cls));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\.vntview"));
+  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, "Software\\Classes", ".vntview"));
   EXPECT_GT(g_view.opensA, 0);
   EXPECT_GT(g_view.opensW, 0);
   EXPECT_GE(g_view.deletions, 6);  // the class's four keys, the list, .vntview\sub, ...
   EXPECT_EQ(g_view.withoutView, 0);
+  EXPECT_EQ(g_view.moreThanNeeded, 0);
+  EXPECT_EQ(g_view.deletedOtherwise, 0);
   DeleteFileW(outcome.backupPath.c_str());
   RemoveDirectoryW(folder.c_str());
 }
