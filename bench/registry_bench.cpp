@@ -272,7 +272,7 @@ SizeResult MeasureSize(int keys, int repetitions) {
     backup.push_back(Seconds([&] { BackUp(tree, backupFolder); }));
     records.clear();
     // Deletion contenders each get a fresh, identical tree.
-    planDelete.push_back(Seconds([&] { DeleteWalkedTree(kWalkCurrentUser, kDeleteCurrentUser, tree.c_str(), records); }));
+    planDelete.push_back(Seconds([&] { DeleteWalkedTree(kWalkCurrentUser, kDeleteCurrentUser, tree.c_str()); }));
     BuildTree(tree, keys);
     deleteTree.push_back(Seconds([&] { RegDeleteTreeA(HKEY_CURRENT_USER, tree.c_str()); }));
     BuildTree(tree, keys);
@@ -282,7 +282,7 @@ SizeResult MeasureSize(int keys, int repetitions) {
       guard.snapshot = &snapshot;
       const DeletionCheck check = GuardDeletions(guard);
       checkedDelete.push_back(Seconds([&] {
-        DeleteWalkedTree(kWalkCurrentUser, kDeleteCurrentUser, tree.c_str(), records, &check);
+        DeleteWalkedTree(kWalkCurrentUser, kDeleteCurrentUser, tree.c_str(), &check);
       }));
     }
     BuildTree(tree, keys);

@@ -8,6 +8,7 @@
 #include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_delete.h"
 #include "cleanup/registry/registry_open.h"
+#include "cleanup/registry/registry_tree_delete.h"
 #include "cleanup/registry/registry_walker.h"
 #include "probes/process_token.h"
 #include "runtime/wide_text.h"
@@ -47,9 +48,9 @@ void DeletePlace(PlanRoot root, TextRef path, const DeletionCheck* check,
   Delete(root, path, check, followedLength, ItemDeletion::kValueAndKey);
 }
 
-void DeleteTree(PlanRoot root, TextRef startPath, RegistryRecordList& records,
-                const DeletionCheck* check, std::int32_t followedLength = -1) {
-  DeleteWalkedTree(root.walk, root.remove, startPath, records, check, followedLength);
+void DeleteTree(PlanRoot root, TextRef startPath, const DeletionCheck* check,
+                std::int32_t followedLength = -1) {
+  DeleteWalkedTree(root.walk, root.remove, startPath, check, followedLength);
 }
 
 std::int32_t ParentPart(TextRef path) {
@@ -66,17 +67,9 @@ bool IsClassListEntry(const RegistryKeyRecord& record, TextRef classListPath) {
 }  // namespace
 
 void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef startPath,
-                      RegistryRecordList& records, const DeletionCheck* check,
-                      std::int32_t followedLength) {
-  const PlanRoot root{walkRoot, deleteRoot};
-  if (followedLength < 0) followedLength = ParentPart(startPath);
-  Walk(root, startPath, records, followedLength);
-  const size_t count = records.size();
-  for (size_t j = 0; j < count; ++j) {
-    Delete(root, ItemPath(records[j].keyPath, records[j].value.name), check, followedLength);
-    Delete(root, records[count - 1 - j].keyPath, check, followedLength);
-  }
-  DeletePlace(root, startPath, check, followedLength);
+                      const DeletionCheck* check, std::int32_t followedLength) {
+  if (g_observer != nullptr) g_observer("walk", walkRoot, startPath.Bytes());
+  DeleteRegistryTree(deleteRoot, startPath, check, followedLength);
 }
 
 void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionCheck* check,
@@ -103,7 +96,7 @@ void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionChec
         !IsOwnClass(classUse, WidenText(entry.value.name))) {
       continue;
     }
-    DeleteTree(kLocalMachine, MachineClassPath(entry.value.name), records, check, classFollowed);
+    DeleteTree(kLocalMachine, MachineClassPath(entry.value.name), check, classFollowed);
   }
 
   // Then the list's values, and the user's Explorer record by a SID text
@@ -120,9 +113,9 @@ void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionChec
   // The user's own keys, and the RecentDocs entry, which is not walked.
   const UserKeyPaths user = FindUserKeyPaths(owner, extension);
   const PlanRoot userRoot = user.currentUser ? kCurrentUser : kUsers;
-  DeleteTree(userRoot, user.explorerRecord, records, check);
-  DeleteTree(userRoot, user.extensionClass, records, check);
-  DeleteTree(userRoot, user.autoClass, records, check);
+  DeleteTree(userRoot, user.explorerRecord, check);
+  DeleteTree(userRoot, user.extensionClass, check);
+  DeleteTree(userRoot, user.autoClass, check);
   DeletePlace(userRoot, user.recentDocs, check);
 
   // Sent every time, also when nothing was found.

@@ -5,6 +5,7 @@
 #include "cleanup/backup/backup_file.h"
 #include "cleanup/backup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
+#include "cleanup/place_survey.h"
 #include "cleanup/registry/registry_key.h"
 #include "cleanup/registry/registry_names.h"
 #include "cleanup/registry/registry_open.h"
@@ -17,9 +18,10 @@ namespace {
 // value written in the snapshot (when there is one) and each registry link
 // passed over in the fate: a key with its subtree, or the one value.
 ExportStatus ExportTarget(TargetFate& fate, HKEY key, std::wstring& out,
-                          BackupSnapshot* snapshot) {
+                          BackupSnapshot* snapshot, PlaceSurvey* survey) {
   ExportVisitor visitor = snapshot != nullptr ? SnapshotVisitor(*snapshot) : ExportVisitor{};
   visitor.link = [&fate](const std::wstring& path) { fate.links.push_back(path); };
+  if (survey != nullptr) SurveyThrough(visitor, *survey);
   const std::wstring fullPath = FullKeyPath(fate.target);
   if (fate.target.kind == TargetKind::kKey) {
     return ExportKeyTree(key, fullPath, out, fate.counts, &visitor);
@@ -67,8 +69,9 @@ bool SurveyWhatIsLeft(TargetFate& fate, const BackupSnapshot& snapshot) {
                    .Complete()) {
       fate.left.values = 1;
     }
-    // Links count as keys that are left.
-    fate.left.keys += static_cast<std::int32_t>(fate.links.size());
+    // Links, and keys the backup could not carry, count as keys that are left.
+    fate.left.keys += static_cast<std::int32_t>(fate.links.size()) + fate.left.uncarriedKeys;
+    fate.left.values += fate.left.uncarriedValues;
   }
   fate.gone.keys = std::max(0, fate.counts.keys - held.keys);
   fate.gone.values = std::max(0, fate.counts.values - held.values);
@@ -126,6 +129,7 @@ StayReasons WhyItStayed(TargetFate& fate, const WideKeyNames& names,
   StayReasons why;
   why.unreachableName = fate.counts.unreachableNames > 0 || !NarrowExactly(target.keyPath) ||
                         !NarrowExactly(target.valueName);
+  why.uncarriedName = fate.counts.uncarriedKeys + fate.counts.uncarriedValues > 0;
   why.changedDuringRun = SurveyWhatIsLeft(fate, snapshot);
   if (target.kind == TargetKind::kKey) {
     const std::wstring place = SnapshotPath(snapshot, target.root, target.keyPath);
@@ -139,6 +143,15 @@ StayReasons WhyItStayed(TargetFate& fate, const WideKeyNames& names,
         HoldsProtectedChoice(guard.keyDeletions, target.root, TidyKeyPath(target.keyPath));
   }
   return why;
+}
+
+// A dry run's place that the run would leave in part: what would stay, what
+// would go, and why.
+void JudgeAsTheRunWill(TargetFate& fate, const PlaceSurvey& survey) {
+  fate.stayed = true;
+  WouldLeaveAndGo(survey, fate.counts, fate.left, fate.gone);
+  fate.why.unreachableName = fate.counts.unreachableNames > 0;
+  fate.why.uncarriedName = fate.counts.uncarriedKeys + fate.counts.uncarriedValues > 0;
 }
 
 }  // namespace
@@ -158,6 +171,7 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   std::wstring backup = kRegFileHeader;
   BackupSnapshot snapshot = EmptySnapshot(names);
   ExportStatus exported;
+  bool anythingSaved = false;  // with nothing to delete, no backup is written
   for (CleanupTarget& target : targets) {
     if (target.kind == TargetKind::kValue && !target.existed) continue;
     RegistryKey key;
@@ -172,12 +186,18 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     if (opened == kMetRegistryLink) {
       fate.links.push_back(FullKeyPath(fate.target));
       fate.stayed = request.dryRun;
+      fate.left.keys = 1;  // the link, as the run will count it
     }
+    PlaceSurvey survey = StartPlaceSurvey(FullKeyPath(fate.target));
+    const bool saved = opened == ERROR_SUCCESS;
+    anythingSaved = anythingSaved || saved;
     const ExportStatus status =
         opened == kMetRegistryLink ? ExportStatus{}
-        : opened != ERROR_SUCCESS
-            ? ExportStatus{ExportProblem::kRegistryError, opened}
-            : ExportTarget(fate, key.Get(), backup, request.dryRun ? nullptr : &snapshot);
+        : !saved ? ExportStatus{ExportProblem::kRegistryError, opened}
+                 : ExportTarget(fate, key.Get(), backup, request.dryRun ? nullptr : &snapshot,
+                                request.dryRun && fate.target.kind == TargetKind::kKey ? &survey
+                                                                                      : nullptr);
+    if (request.dryRun && saved && survey.Keeps()) JudgeAsTheRunWill(fate, survey);
     if (exported.Complete()) exported = status;
     // Nothing will be deleted: no need to read on.
     if (!exported.Complete() && !request.dryRun) break;
@@ -188,13 +208,13 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     outcome.backupProblem = exported.problem;
     outcome.backupError = exported.error;
     // Nor may the file: a folder that is a file, or one that takes none.
-    if (exported.Complete() && !outcome.targets.empty()) {
+    if (exported.Complete() && anythingSaved) {
       outcome.backupError = CheckBackupFolder(BackupFolderOf(request));
     }
     return outcome;
   }
   backup += L"\r\n";  // the file ends with a blank line, as the registry editor's do
-  if (!outcome.targets.empty() && !SaveBackup(request, exported, backup, outcome)) return outcome;
+  if (anythingSaved && !SaveBackup(request, exported, backup, outcome)) return outcome;
 
   BackupGuard guard;
   guard.snapshot = &snapshot;

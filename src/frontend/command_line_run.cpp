@@ -62,6 +62,16 @@ const char* FateLead(const CleanupOutcome& outcome, const TargetFate& fate) {
   return fate.stayed ? texts::kStayedLead : texts::kRemovedLead;
 }
 
+// A dry run that names a place the run would leave: its exit code is the
+// run's.
+bool WouldLeaveSomething(const CleanupOutcome& outcome) {
+  if (outcome.result != CleanupResult::kListed) return false;
+  for (const TargetFate& fate : outcome.targets) {
+    if (fate.stayed) return true;
+  }
+  return false;
+}
+
 // The backup file, each target with its fate and size, and a summary line.
 void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
   if (outcome.result == CleanupResult::kBackupFailed) {
@@ -80,9 +90,10 @@ void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
   for (const TargetFate& fate : outcome.targets) {
     if (fate.stayed) {
       ++stayed;
-      // In a dry run nothing went: only the place is named.
+      // In a dry run, what the run would leave of it and what would go.
       WriteLine({FateLead(outcome, fate), TargetDisplayName(fate.target),
-                 outcome.result == CleanupResult::kListed ? Text() : LeftAndGoneText(fate)});
+                 outcome.result == CleanupResult::kListed ? WouldLeaveAndGoText(fate)
+                                                          : LeftAndGoneText(fate)});
     } else {
       WriteLine({FateLead(outcome, fate), TargetDisplayName(fate.target), texts::kCountsLead,
                  Number(fate.counts.keys), texts::kKeysCounted, Number(fate.counts.values),
@@ -102,7 +113,12 @@ void WriteReport(TextRef extension, const CleanupOutcome& outcome) {
       WriteLine(
           {texts::kBackupWouldFail, BackupFailureReason(outcome), texts::kNothingWouldBeDeleted});
     }
-    WriteLine({extension, texts::kSummaryDryRun, listed, texts::kItemsUnchanged});
+    if (stayed == 0) {
+      WriteLine({extension, texts::kSummaryDryRun, listed, texts::kItemsUnchanged});
+    } else {
+      WriteLine({extension, texts::kSummaryDryRun, listed, texts::kItems, texts::kComma,
+                 Number(stayed), texts::kItemsWouldStay, texts::kNothingChanged});
+    }
     return;
   }
   if (ShouldSuggestAdministrator(outcome, IsProcessElevated())) {
@@ -153,7 +169,7 @@ void RunCommandLine(int argc, const wchar_t* const* argv) {
         RunExtensionCleanup({extension, owner, backupFolder, line.dryRun});
     WriteReport(extension, outcome);
     if (outcome.result == CleanupResult::kPartlyRemoved ||
-        outcome.result == CleanupResult::kBackupFailed) {
+        outcome.result == CleanupResult::kBackupFailed || WouldLeaveSomething(outcome)) {
       exitCode = kExitIncomplete;
     }
   }

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -136,6 +139,72 @@ TEST(RunExtensionCleanup, SavesAndRemovesAnotherUsersKeysByTheirHkeyUsersPaths) 
   RemoveTree(HKEY_CURRENT_USER, ownClassKey);
 }
 
+// Names a value with a NUL inside, as only the native call can.
+void SetValueNamedWithANul(const std::string& path, const std::wstring& name) {
+  struct CountedName {
+    USHORT length, room;
+    const wchar_t* buffer;
+  };
+  using SetValue = LONG(WINAPI*)(HANDLE, const CountedName*, ULONG, ULONG, const void*, ULONG);
+  const auto set = reinterpret_cast<SetValue>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll"), "NtSetValueKey")));
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+  const auto bytes = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  const CountedName counted{bytes, bytes, name.data()};
+  const DWORD data = 1;
+  EXPECT_EQ(set(key, &counted, 0, REG_DWORD, &data, sizeof data), 0);
+  RegCloseKey(key);
+}
+
+TEST(RunExtensionCleanup, TheDryRunJudgesAPlaceAsTheRunThenLeavesIt) {
+  // A name the backup cannot carry (a NUL) and one code page 936 cannot
+  // hold (Korean) stay, with the keys above them; the rest goes.
+  const std::string place = "Software\\Classes\\.vntjudge";
+  RemoveTree(HKEY_CURRENT_USER, place);
+  AddString(HKEY_CURRENT_USER, place + "\\plain", "v", "x");
+  SetValueNamedWithANul(place, std::wstring(L"a\0b", 3));
+  HKEY korean;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (WidenText(place.c_str()) + L"\\sub\\\uD55C").c_str(),
+                            0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &korean, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(korean);
+  const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};
+
+  const CleanupOutcome dry = RunExtensionCleanup({"vntjudge", owner, TestFolder(), true});
+  const CleanupOutcome real = RunExtensionCleanup({"vntjudge", owner, TestFolder(), false});
+
+  ASSERT_EQ(dry.targets.size(), 1u);
+  ASSERT_EQ(real.targets.size(), 1u);
+  EXPECT_EQ(real.result, CleanupResult::kPartlyRemoved);
+  for (const TargetFate* fate : {&dry.targets[0], &real.targets[0]}) {
+    EXPECT_TRUE(fate->stayed);
+    EXPECT_TRUE(fate->why.uncarriedName);
+    EXPECT_TRUE(fate->why.unreachableName);
+    EXPECT_FALSE(fate->why.changedDuringRun);
+    // .vntjudge, sub and its Korean key stay with the NUL-named value; plain
+    // and its value go.
+    EXPECT_EQ(fate->left.keys, 3);
+    EXPECT_EQ(fate->left.values, 1);
+    EXPECT_EQ(fate->gone.keys, 1);
+    EXPECT_EQ(fate->gone.values, 1);
+  }
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, place + "\\plain"));
+  // The backup holds no line of the NUL-named value.
+  HANDLE file = CreateFileW(real.backupPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  std::wstring text(4096, L'\0');
+  DWORD read = 0;
+  ReadFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
+  CloseHandle(file);
+  text.resize(read / sizeof(wchar_t));
+  EXPECT_NE(text.find(L"\\plain]"), std::wstring::npos);
+  EXPECT_EQ(text.find(L"\"a"), std::wstring::npos);
+  DeleteFileW(real.backupPath.c_str());
+  RemoveDirectoryW(TestFolder().c_str());
+  RemoveTree(HKEY_CURRENT_USER, place);
+}
+
 class GuardedDeletion : public ScratchKeyTest {
  protected:
   // Saves the scratch tree as a backup would and gives back its snapshot.
@@ -201,10 +270,11 @@ struct ViewCalls {
   int opensA = 0, opensW = 0, deletions = 0, withoutView = 0, moreThanNeeded = 0;
   std::vector<HKEY> deletable;  // opened with DELETE, as themselves
   int deletedOtherwise = 0;     // a key deleted through any other handle
+  int deletableByPath = 0;      // opened with DELETE by more than one name
 };
 ViewCalls g_view;
 
-void NoteOpen(DWORD options, REGSAM access, LONG status, HKEY key) {
+void NoteOpen(DWORD options, REGSAM access, LONG status, HKEY key, bool oneName) {
   if ((access & KEY_WOW64_64KEY) == 0) ++g_view.withoutView;
   // Value changes and deletions need no rights over the key's security, its
   // subkeys' creation or links.
@@ -213,23 +283,25 @@ void NoteOpen(DWORD options, REGSAM access, LONG status, HKEY key) {
   }
   if (status == ERROR_SUCCESS && (access & DELETE) != 0 && (options & REG_OPTION_OPEN_LINK) != 0) {
     g_view.deletable.push_back(key);
+    if (!oneName) ++g_view.deletableByPath;
   }
 }
 LONG WINAPI OpenA(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
   ++g_view.opensA;
   const LONG status = RegOpenKeyExA(root, path, options, access, key);
-  NoteOpen(options, access, status, *key);
+  NoteOpen(options, access, status, *key, path == nullptr || std::strchr(path, '\\') == nullptr);
   return status;
 }
 LONG WINAPI OpenW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
   ++g_view.opensW;
   const LONG status = RegOpenKeyExW(root, path, options, access, key);
-  NoteOpen(options, access, status, *key);
+  NoteOpen(options, access, status, *key, path == nullptr || std::wcschr(path, L'\\') == nullptr);
   return status;
 }
 LONG WINAPI DeleteByHandle(HKEY key) {
   ++g_view.deletions;
-  if (g_view.deletable.empty() || g_view.deletable.back() != key) ++g_view.deletedOtherwise;
+  const auto& opened = g_view.deletable;
+  if (std::find(opened.begin(), opened.end(), key) == opened.end()) ++g_view.deletedOtherwise;
   return DeleteKeyByHandle(key);
 }
 
@@ -263,6 +335,8 @@ TEST(RunExtensionCleanup, DeletesThroughCheckedHandlesWithTheLeastAccessInTheVie
   EXPECT_EQ(g_view.withoutView, 0);
   EXPECT_EQ(g_view.moreThanNeeded, 0);
   EXPECT_EQ(g_view.deletedOtherwise, 0);
+  // Each key to delete is opened relative to its parent.
+  EXPECT_EQ(g_view.deletableByPath, 0);
   DeleteFileW(outcome.backupPath.c_str());
   RemoveDirectoryW(folder.c_str());
 }

@@ -120,6 +120,13 @@ ExportStatus ExportValues(HKEY key, const std::wstring& fullPath, ExportBuffers&
     if (status == ERROR_NO_MORE_ITEMS || status == ERROR_KEY_DELETED) return {};
     if (status != ERROR_SUCCESS) return RegistryFailure(status);
     if (!CanCarryName(valueName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
+    if (!CanWriteName(valueName)) {
+      ++counts.uncarriedValues;
+      if (buffers.visitor != nullptr && buffers.visitor->uncarried) {
+        buffers.visitor->uncarried(fullPath, &valueName);
+      }
+      continue;
+    }
     const BYTE* data = buffers.enumeration.data.data();
     AppendValueLine(out, valueName, type, data, size);
     if (buffers.visitor != nullptr && buffers.visitor->value) {
@@ -144,6 +151,13 @@ ExportStatus ExportTree(HKEY key, const std::wstring& fullPath, ExportBuffers& b
   for (const std::wstring& childName : children) {
     if (!CanCarryName(childName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
     const std::wstring childPath = fullPath + L"\\" + childName;
+    if (!CanWriteName(childName)) {
+      ++counts.uncarriedKeys;
+      if (buffers.visitor != nullptr && buffers.visitor->uncarried) {
+        buffers.visitor->uncarried(childPath, nullptr);
+      }
+      continue;
+    }
     RegistryKey child;
     const LONG opened =
         OpenKeyW(key, childName.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | KEY_QUERY_VALUE, child);
@@ -166,6 +180,8 @@ ExportStatus ExportTree(HKEY key, const std::wstring& fullPath, ExportBuffers& b
 bool CanCarryName(const std::wstring& name) {
   return name.find_first_of(L"\r\n") == std::wstring::npos;
 }
+
+bool CanWriteName(const std::wstring& name) { return name.find(L'\0') == std::wstring::npos; }
 
 void AppendKeyHeader(std::wstring& out, const std::wstring& fullPath) {
   out += L"\r\n[";

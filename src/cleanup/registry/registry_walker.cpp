@@ -82,29 +82,11 @@ FILETIME LastWritten(HKEY key) {
 // so it is not deleted either).
 constexpr int kListingAttempts = 4;
 
-// The key's subkey names, up to the first that cannot be read. The platform
-// numbers subkeys anew after every change, so a listing made while another
-// program added or deleted one may skip a sibling nobody touched: such a
-// listing is made again.
-std::vector<Text> ListSubkeyNames(WalkState& walk, HKEY key) {
-  std::vector<Text> names;
-  for (int attempt = 0; attempt < kListingAttempts; ++attempt) {
-    names.clear();
-    const FILETIME before = LastWritten(key);
-    for (DWORD index = 0; EnumSubkeyName(key, index, walk.name) == ERROR_SUCCESS; ++index) {
-      names.push_back(walk.name);
-    }
-    const FILETIME after = LastWritten(key);
-    if (CompareFileTime(&before, &after) == 0) break;
-  }
-  return names;
-}
-
 void Expand(WalkState& walk) {
   while (!walk.pending.empty()) {
     const PendingKey parent = std::move(walk.pending.back());
     walk.pending.pop_back();
-    for (const Text& name : ListSubkeyNames(walk, parent.handle.Get())) {
+    for (const Text& name : ListSubkeyNames(parent.handle.Get(), walk.name)) {
       Text childPath = ConcatTexts({parent.path, "\\", name});
       RegistryKey child;
       if (OpenChild(parent.handle.Get(), name, child)) {
@@ -186,6 +168,20 @@ void WalkRegistryTree(WalkRootCode rootCode, TextRef startPath, std::int32_t mod
   }
   walk.pending.clear();
   // The root is a predefined key, which is never closed: the process's own.
+}
+
+std::vector<Text> ListSubkeyNames(HKEY key, Text& name) {
+  std::vector<Text> names;
+  for (int attempt = 0; attempt < kListingAttempts; ++attempt) {
+    names.clear();
+    const FILETIME before = LastWritten(key);
+    for (DWORD index = 0; EnumSubkeyName(key, index, name) == ERROR_SUCCESS; ++index) {
+      names.push_back(name);
+    }
+    const FILETIME after = LastWritten(key);
+    if (CompareFileTime(&before, &after) == 0) break;
+  }
+  return names;
 }
 
 LONG EnumSubkeyName(HKEY key, DWORD index, Text& name) {
