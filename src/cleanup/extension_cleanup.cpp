@@ -1,6 +1,7 @@
 #include "cleanup/extension_cleanup.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "cleanup/backup/backup_file.h"
 #include "cleanup/backup/backup_guard.h"
@@ -18,8 +19,10 @@ namespace {
 // value written in the snapshot (when there is one) and each registry link
 // passed over in the fate: a key with its subtree, or the one value.
 ExportStatus ExportTarget(TargetFate& fate, HKEY key, std::wstring& out,
-                          BackupSnapshot* snapshot, PlaceSurvey* survey) {
+                          BackupSnapshot* snapshot, PlaceSurvey* survey,
+                          const std::function<void(std::wstring&)>& drain) {
   ExportVisitor visitor = snapshot != nullptr ? SnapshotVisitor(*snapshot) : ExportVisitor{};
+  visitor.drain = drain;
   visitor.link = [&fate](const std::wstring& path) { fate.links.push_back(path); };
   if (survey != nullptr) SurveyThrough(visitor, *survey);
   const std::wstring fullPath = FullKeyPath(fate.target);
@@ -61,6 +64,7 @@ bool SurveyWhatIsLeft(TargetFate& fate, const BackupSnapshot& snapshot) {
       }
     };
     visitor.link = [&fate](const std::wstring& path) { fate.links.push_back(path); };
+    visitor.drain = [](std::wstring& text) { text.clear(); };  // only counted
     std::wstring ignored;
     if (fate.target.kind == TargetKind::kKey) {
       ExportKeyTree(key.Get(), FullKeyPath(fate.target), ignored, fate.left, &visitor);
@@ -93,26 +97,6 @@ BackupSnapshot EmptySnapshot(const WideKeyNames& names) {
 std::wstring BackupFolderOf(const CleanupRequest& request) {
   return request.backupFolder.empty() ? DefaultBackupFolder()
                                       : FullFolderPath(request.backupFolder);
-}
-
-bool SaveBackup(const CleanupRequest& request, const ExportStatus& exported,
-                const std::wstring& text, CleanupOutcome& outcome) {
-  const std::wstring folder = BackupFolderOf(request);
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  const std::wstring stem = BackupFileStem(request.extension, now);
-  if (exported.Complete()) {
-    const BackupFile file = WriteBackupFile(folder, stem, text);
-    outcome.backupPath = file.path;
-    if (file.Written()) return true;
-    outcome.backupError = file.error;
-  } else {
-    outcome.backupPath = folder + L"\\" + stem + L".reg";
-    outcome.backupProblem = exported.problem;
-    outcome.backupError = exported.error;
-  }
-  outcome.result = CleanupResult::kBackupFailed;
-  return false;
 }
 
 bool IsExplorerRecord(const CleanupTarget& target, const WideKeyNames& names) {
@@ -154,6 +138,9 @@ void JudgeAsTheRunWill(TargetFate& fate, const PlaceSurvey& survey) {
   fate.why.uncarriedName = fate.counts.uncarriedKeys + fate.counts.uncarriedValues > 0;
 }
 
+// How much backup text is gathered before it is written out.
+constexpr size_t kBackupPieceChars = 1 << 16;
+
 }  // namespace
 
 CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
@@ -168,10 +155,20 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   // Each existing target is exported as it is found: the export also counts
   // its keys and values, all a dry run needs, and notes each key and value it
   // saves, which the deletions are checked by. A key is opened once for both.
+  // The backup is written as it is exported: its text is never held whole,
+  // whatever the size of the data (the snapshot keeps digests, not copies).
   std::wstring backup = kRegFileHeader;
   BackupSnapshot snapshot = EmptySnapshot(names);
   ExportStatus exported;
   bool anythingSaved = false;  // with nothing to delete, no backup is written
+  const std::wstring folder = request.dryRun ? std::wstring() : BackupFolderOf(request);
+  std::wstring stem;
+  BackupWriter writer;
+  const std::function<void(std::wstring&)> drain = [&](std::wstring& text) {
+    if (text.size() < kBackupPieceChars) return;
+    if (!request.dryRun) writer.Append(text);
+    text.clear();
+  };
   for (CleanupTarget& target : targets) {
     if (target.kind == TargetKind::kValue && !target.existed) continue;
     RegistryKey key;
@@ -191,16 +188,23 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     PlaceSurvey survey = StartPlaceSurvey(FullKeyPath(fate.target));
     const bool saved = opened == ERROR_SUCCESS;
     anythingSaved = anythingSaved || saved;
+    if (saved && !request.dryRun && stem.empty()) {
+      SYSTEMTIME now;
+      GetLocalTime(&now);
+      stem = BackupFileStem(request.extension, now);
+      writer.Start(folder, stem);
+    }
     const ExportStatus status =
         opened == kMetRegistryLink ? ExportStatus{}
         : !saved ? ExportStatus{ExportProblem::kRegistryError, opened}
                  : ExportTarget(fate, key.Get(), backup, request.dryRun ? nullptr : &snapshot,
                                 request.dryRun && fate.target.kind == TargetKind::kKey ? &survey
-                                                                                      : nullptr);
+                                                                                      : nullptr,
+                                drain);
     if (request.dryRun && saved && survey.Keeps()) JudgeAsTheRunWill(fate, survey);
     if (exported.Complete()) exported = status;
     // Nothing will be deleted: no need to read on.
-    if (!exported.Complete() && !request.dryRun) break;
+    if (!request.dryRun && (!exported.Complete() || writer.Error() != ERROR_SUCCESS)) break;
   }
   if (request.dryRun) {
     // What the real run would stop at is told all the same.
@@ -213,8 +217,18 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     }
     return outcome;
   }
-  backup += L"\r\n";  // the file ends with a blank line, as the registry editor's do
-  if (anythingSaved && !SaveBackup(request, exported, backup, outcome)) return outcome;
+  if (anythingSaved) {
+    backup += L"\r\n";  // the file ends with a blank line, as the registry editor's do
+    if (exported.Complete()) writer.Append(backup);
+    const BackupFile file = exported.Complete() ? writer.Finish() : BackupFile{};
+    outcome.backupPath = exported.Complete() ? file.path : folder + L"\\" + stem + L".reg";
+    if (!exported.Complete() || !file.Written()) {
+      outcome.backupProblem = exported.problem;
+      outcome.backupError = exported.Complete() ? file.error : exported.error;
+      outcome.result = CleanupResult::kBackupFailed;
+      return outcome;  // the writer removes its partial file
+    }
+  }
 
   BackupGuard guard;
   guard.snapshot = &snapshot;

@@ -155,6 +155,8 @@ void RunCommandLine(int argc, const wchar_t* const* argv) {
     EndWith(kExitUsage);
   }
 
+  // An exhausted heap ends the run with a line and exit code 1, not silently.
+  SetOutOfMemoryEnd(texts::kOutOfMemoryLine, kExitIncomplete);
   // From here on a console control event lets the extension at hand finish
   // and be reported; the later ones are not handled.
   WatchConsoleEvents(true);

@@ -239,6 +239,9 @@ inline constexpr char kNoConsoleUser[] =
 inline constexpr char kErrorCaption[] = "error";
 // "内存不足"
 inline constexpr char kOutOfMemory[] = "\xC4\xDA\xB4\xE6\xB2\xBB\xD7\xE3";
+// On the command line, on standard error: "内存不足，Varneth 已中止：当前的扩展名未处理完，之后的扩展名均未处理。"
+inline constexpr char kOutOfMemoryLine[] =
+    "\xC4\xDA\xB4\xE6\xB2\xBB\xD7\xE3\xA3\xACVarneth \xD2\xD1\xD6\xD0\xD6\xB9\xA3\xBA\xB5\xB1\xC7\xB0\xB5\xC4\xC0\xA9\xD5\xB9\xC3\xFB\xCE\xB4\xB4\xA6\xC0\xED\xCD\xEA\xA3\xAC\xD6\xAE\xBA\xF3\xB5\xC4\xC0\xA9\xD5\xB9\xC3\xFB\xBE\xF9\xCE\xB4\xB4\xA6\xC0\xED\xA1\xA3";
 inline constexpr char kInternalErrorFormat[] = "program internal error number is %d. \r\n%s";
 
 // The binder's boxes.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it relies on.
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -203,6 +205,43 @@ TEST(RunExtensionCleanup, TheDryRunJudgesAPlaceAsTheRunThenLeavesIt) {
   DeleteFileW(real.backupPath.c_str());
   RemoveDirectoryW(TestFolder().c_str());
   RemoveTree(HKEY_CURRENT_USER, place);
+}
+
+SIZE_T PeakMemory() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return counters.PeakPagefileUsage;
+}
+
+TEST(RunExtensionCleanup, SixtyMebibytesBelowAPlaceGoWithoutBeingHeldWhole) {
+  const std::string place = "Software\\Classes\\.vntbig";
+  RemoveTree(HKEY_CURRENT_USER, place);
+  constexpr int kValues = 60;
+  constexpr DWORD kSize = 1 << 20;
+  {
+    std::vector<BYTE> data(kSize, 0x5A);
+    for (int i = 0; i < kValues; ++i) {
+      const std::string name = std::to_string(i);
+      AddValue(HKEY_CURRENT_USER, place, name.c_str(), REG_BINARY, data.data(), kSize);
+    }
+  }
+  const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};
+  const SIZE_T before = PeakMemory();
+  const CleanupOutcome outcome = RunExtensionCleanup({"vntbig", owner, TestFolder(), false});
+  const SIZE_T growth = PeakMemory() - before;
+
+  EXPECT_EQ(outcome.result, CleanupResult::kRemoved);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, place));
+  WIN32_FILE_ATTRIBUTE_DATA file{};
+  ASSERT_TRUE(GetFileAttributesExW(outcome.backupPath.c_str(), GetFileExInfoStandard, &file));
+  // Each byte is "xx," in UTF-16: six bytes of file.
+  EXPECT_GT(file.nFileSizeLow + (static_cast<ULONGLONG>(file.nFileSizeHigh) << 32),
+            6ull * kValues * kSize);
+  // The export's text (360 MiB) or a second copy of the data (60 MiB) is never held.
+  EXPECT_LT(growth, 40u << 20) << growth;
+  DeleteFileW(outcome.backupPath.c_str());
+  RemoveDirectoryW(TestFolder().c_str());
 }
 
 class GuardedDeletion : public ScratchKeyTest {

@@ -109,6 +109,7 @@ TEST(ProgramTexts, CommandLineTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kItemsStayed, ToCodePage936(" 项未能删除"));
   EXPECT_EQ(texts::kSummaryDryRun, ToCodePage936(": 试运行，将删除 "));
   EXPECT_EQ(texts::kItemsUnchanged, ToCodePage936(" 项，未做任何更改"));
+  EXPECT_EQ(texts::kOutOfMemoryLine, ToCodePage936("内存不足，Varneth 已中止：当前的扩展名未处理完，之后的扩展名均未处理。"));
   EXPECT_EQ(texts::kWouldLeaveCountsLead, ToCodePage936(" (将剩余 "));
   EXPECT_EQ(texts::kValuesWouldLeaveThenGo, ToCodePage936(" 个值; 将删除 "));
   EXPECT_EQ(texts::kItemsWouldStay, ToCodePage936(" 项将无法删除"));

@@ -104,6 +104,10 @@ LONG ListSubkeys(HKEY key, EnumBuffers& buffers, std::vector<std::wstring>& name
   }
 }
 
+void Drain(ExportBuffers& buffers, std::wstring& out) {
+  if (buffers.visitor != nullptr && buffers.visitor->drain) buffers.visitor->drain(out);
+}
+
 void CountUnreachable(const std::wstring& name, ExportCounts& counts) {
   if (!NarrowExactly(name)) ++counts.unreachableNames;
 }
@@ -132,6 +136,7 @@ ExportStatus ExportValues(HKEY key, const std::wstring& fullPath, ExportBuffers&
     if (buffers.visitor != nullptr && buffers.visitor->value) {
       buffers.visitor->value(fullPath, valueName, type, data, size);
     }
+    Drain(buffers, out);
     CountUnreachable(valueName, counts);
     ++counts.values;
   }
@@ -141,6 +146,7 @@ ExportStatus ExportTree(HKEY key, const std::wstring& fullPath, ExportBuffers& b
                         std::wstring& out, ExportCounts& counts) {
   AppendKeyHeader(out, fullPath);
   if (buffers.visitor != nullptr && buffers.visitor->key) buffers.visitor->key(fullPath);
+  Drain(buffers, out);
   ++counts.keys;
   ExportStatus status = ExportValues(key, fullPath, buffers, out, counts);
   if (!status.Complete()) return status;

@@ -49,6 +49,10 @@ struct ExportVisitor {
   // A key or value left out for a name with a NUL: the key's full path, and
   // the holding key's with the value's name.
   std::function<void(const std::wstring& keyFullPath, const std::wstring* valueName)> uncarried;
+  // Given the text appended so far after each key header and value line: it
+  // may take the text away (write it out and clear it), so that an export
+  // of any size is never held whole.
+  std::function<void(std::wstring& out)> drain;
 };
 
 // Appends the open key, its values and every key below it with theirs,
