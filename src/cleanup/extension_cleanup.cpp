@@ -129,12 +129,19 @@ StayReasons WhyItStayed(TargetFate& fate, const WideKeyNames& names,
   return why;
 }
 
-// A dry run's place that the run would leave in part: what would stay, what
-// would go, and why.
+// A dry run's place as the run would leave it: whole when its own name is
+// one the code page cannot hold, in part when something below it stays.
 void JudgeAsTheRunWill(TargetFate& fate, const PlaceSurvey& survey) {
+  const bool unreachablePlace = !NarrowExactly(fate.target.keyPath);
+  if (!unreachablePlace && !survey.Keeps()) return;
   fate.stayed = true;
-  WouldLeaveAndGo(survey, fate.counts, fate.left, fate.gone);
-  fate.why.unreachableName = fate.counts.unreachableNames > 0;
+  if (unreachablePlace) {
+    fate.left.keys = fate.counts.keys + fate.counts.uncarriedKeys;
+    fate.left.values = fate.counts.values + fate.counts.uncarriedValues;
+  } else {
+    WouldLeaveAndGo(survey, fate.counts, fate.left, fate.gone);
+  }
+  fate.why.unreachableName = unreachablePlace || fate.counts.unreachableNames > 0;
   fate.why.uncarriedName = fate.counts.uncarriedKeys + fate.counts.uncarriedValues > 0;
 }
 
@@ -201,7 +208,10 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
                                 request.dryRun && fate.target.kind == TargetKind::kKey ? &survey
                                                                                       : nullptr,
                                 drain);
-    if (request.dryRun && saved && survey.Keeps()) JudgeAsTheRunWill(fate, survey);
+    if (request.dryRun && saved && fate.target.kind == TargetKind::kKey) {
+      FinishPlaceSurvey(survey);
+      JudgeAsTheRunWill(fate, survey);
+    }
     if (exported.Complete()) exported = status;
     // Nothing will be deleted: no need to read on.
     if (!request.dryRun && (!exported.Complete() || writer.Error() != ERROR_SUCCESS)) break;

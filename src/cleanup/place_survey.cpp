@@ -35,6 +35,15 @@ bool BelowUnreachable(const PlaceSurvey& survey, const std::wstring& folded) {
                      [&folded](const std::wstring& key) { return IsWithinKey(folded, key); });
 }
 
+// The folded path or name as the ANSI calls read it back.
+std::wstring SubstitutedForm(const std::wstring& folded) {
+  return FoldName(WidenText(NarrowText(folded)));
+}
+
+std::wstring ValueKey(const std::wstring& key, const std::wstring& name) {
+  return key + L'\0' + name;
+}
+
 }  // namespace
 
 PlaceSurvey StartPlaceSurvey(const std::wstring& placeFullPath) {
@@ -47,10 +56,12 @@ void SurveyThrough(ExportVisitor& visitor, PlaceSurvey& survey) {
   visitor.key = [&survey, next = std::move(visitor.key)](const std::wstring& path) {
     if (next) next(path);
     const std::wstring folded = Folded(path);
+    survey.keys.push_back(folded);
     if (BelowUnreachable(survey, folded)) {
       Keep(survey, folded);
     } else if (folded != survey.place && !NarrowExactly(LastName(TidyKeyPath(path)))) {
       survey.unreachable.push_back(folded);
+      survey.substituted.insert(SubstitutedForm(folded));
       Keep(survey, folded);
     }
   };
@@ -62,6 +73,11 @@ void SurveyThrough(ExportVisitor& visitor, PlaceSurvey& survey) {
     if (BelowUnreachable(survey, folded) || !NarrowExactly(name)) {
       ++survey.keptValues;
       Keep(survey, folded);
+      if (!NarrowExactly(name)) {
+        survey.substituted.insert(ValueKey(folded, SubstitutedForm(FoldName(name))));
+      }
+    } else {
+      survey.values.emplace_back(folded, FoldName(name));
     }
   };
   visitor.link = [&survey, next = std::move(visitor.link)](const std::wstring& path) {
@@ -80,6 +96,22 @@ void SurveyThrough(ExportVisitor& visitor, PlaceSurvey& survey) {
       Keep(survey, Parent(Folded(path)));
     }
   };
+}
+
+void FinishPlaceSurvey(PlaceSurvey& survey) {
+  if (survey.substituted.empty()) return;
+  std::unordered_set<std::wstring> decoys;
+  for (const std::wstring& key : survey.keys) {
+    if (survey.kept.count(key) == 0 && survey.substituted.count(key) != 0) decoys.insert(key);
+  }
+  for (const std::wstring& key : decoys) Keep(survey, key);
+  // The values of such a key, and values named like such a value, stay.
+  for (const auto& [key, name] : survey.values) {
+    if (decoys.count(key) != 0 || survey.substituted.count(ValueKey(key, name)) != 0) {
+      ++survey.keptValues;
+      Keep(survey, key);
+    }
+  }
 }
 
 void WouldLeaveAndGo(const PlaceSurvey& survey, const ExportCounts& counts, ExportCounts& left,

@@ -6,7 +6,7 @@ import unittest
 
 import wine_console as wc
 from test_cleanup import FILE_EXTS, MACHINE_CLASSES, USER_CLASSES, association, association_keys
-from report_lines import LINK, dry_run_summary, lines, stayed, would_stay
+from report_lines import CP, LINK, UNREACHABLE, dry_run_summary, lines, stayed, would_stay
 
 VICTIM_TEXT = '@="victim"\n"v"=dword:00000001\n\n'
 
@@ -72,6 +72,37 @@ class Links(wc.VarnethTestCase):
                     self.assertEqual(wc.export_key(key), text, key)
                 self.assert_gone(gone)
                 wc.remove_link(link)
+
+    def test_the_dry_run_names_each_place_as_the_run_then_leaves_it(self):
+        # A link below the extension's key, a Korean-named key below the
+        # automatic class, a value named like the Explorer record beside it
+        # and a class of the extension's own.
+        ext, cls = "vnljudge", "VarnethLnk.vnljudge"
+        self.seed_keys(association_keys(ext, [cls]),
+                       association(ext, [cls]) + f'[{USER_CLASSES}\\{ext}_auto_file\\\uD55C]\n'
+                       f'"v"="x"\n\n[{FILE_EXTS}]\n".{ext}"="same name"\n\n', unicode=True)
+        self.addCleanup(wc.reg, "delete", FILE_EXTS, "/v", f".{ext}", "/f")
+        link = f"{USER_CLASSES}\\.{ext}\\sub"
+        wc.delete_key(link)
+        wc.make_link(link, r"HKEY_CURRENT_USER\Software\VarnethVictim")
+        self.addCleanup(wc.remove_link, link)
+
+        dry = wc.run_command_line(self.exe, ["/n", ext])
+        real = self.run_cleanup(ext)
+
+        def places(stdout, words):
+            text = stdout.decode(CP)
+            for dry_word, run_word in words:
+                text = text.replace(dry_word, run_word)
+            return [line for line in text.split("\r\n")
+                    if line.startswith(("已删除: ", "未能删除: ", "  "))]
+        run_words = [("将保留: ", "未能删除: "), ("将剩余 ", "剩余 "), ("将删除", "已删除")]
+        self.assertEqual(places(dry.stdout, run_words), places(real.stdout, []))
+        self.assertIn(lines(UNREACHABLE), real.stdout)
+        self.assertIn(f"{LINK}{link}".encode(CP), real.stdout)
+        self.assertEqual((dry.returncode, real.returncode), (1, 1))
+        self.assertFalse(wc.value_exists(FILE_EXTS, f".{ext}"))
+        self.assert_gone([f"{MACHINE_CLASSES}\\{cls}", f"{FILE_EXTS}\\.{ext}"])
 
     def test_long_paths_go_like_short_ones(self):
         # 70 nested keys below .E, and an extension of 240 characters whose

@@ -61,12 +61,21 @@ bool OpenChild(HKEY parent, TextRef name, RegistryKey& key) {
   return false;
 }
 
-void ListValues(WalkState& walk, HKEY key, const Text& keyPath) {
+// True for the value a registry link keeps its target in.
+bool IsLinkTarget(const RegistryValueInfo& info) {
+  return info.type == REG_LINK && lstrcmpiA(info.name.Bytes(), "SymbolicLinkValue") == 0;
+}
+
+// Lists the key's values; false when one tells that the key is a registry
+// link (opened as itself, a link holds its target as a value).
+bool ListValues(WalkState& walk, HKEY key, const Text& keyPath) {
   for (DWORD index = 0; EnumValueInfo(key, index, walk.info) == ERROR_SUCCESS; ++index) {
+    if (IsLinkTarget(walk.info)) return false;
     walk.records.push_back(RegistryKeyRecord{kValueRecord, keyPath, walk.info});
     ReportProgress(walk);
     PumpWindowMessages();
   }
+  return true;
 }
 
 FILETIME LastWritten(HKEY key) {
@@ -88,12 +97,19 @@ void Expand(WalkState& walk) {
     walk.pending.pop_back();
     for (const Text& name : ListSubkeyNames(parent.handle.Get(), walk.name)) {
       Text childPath = ConcatTexts({parent.path, "\\", name});
+      // Opened as itself; a link is told by the values listed anyway, and
+      // passed over like a key that does not open.
       RegistryKey child;
-      if (OpenChild(parent.handle.Get(), name, child)) {
+      if (OpenKeyA(parent.handle.Get(), name.Bytes(), REG_OPTION_OPEN_LINK, KEY_READ, child) ==
+          ERROR_SUCCESS) {
         const HKEY childHandle = child.Get();
+        const size_t mark = walk.records.size();
         walk.pending.push_back(PendingKey{std::move(child), childPath});
         AppendKeyRecord(walk, childPath);
-        ListValues(walk, childHandle, childPath);
+        if (!ListValues(walk, childHandle, childPath)) {
+          walk.records.resize(mark);
+          walk.pending.pop_back();
+        }
       }
       PumpWindowMessages();
     }
@@ -119,7 +135,7 @@ void WalkStartKey(WalkState& walk, TextRef startPath, std::int32_t mode, size_t 
     RegistryKey again;
     if (OpenStart(walk.root, path, followedLength, again)) ListValues(walk, again.Get(), path);
   } else if (mode == kSubtree) {
-    ListValues(walk, start.Get(), path);
+    if (!ListValues(walk, start.Get(), path)) return;  // opened as itself: no link
     walk.pending.push_back(PendingKey{std::move(start), path});
     Expand(walk);
   }
