@@ -10,12 +10,14 @@
 // a backup's snapshot and without them. Then it times the planning of a dry
 // run for a user's list of 100, 1,000 and 10,000 class names, and the check
 // of which listed classes are the extension's own in a class store of 3,000
-// extension keys. First of all it measures a whole run over 1, 10 and 60 MiB
-// of values below one place (time, peak memory), and with
-// VARNETH_BENCH_WHOLE_RUN=N a whole run over a tree of N keys. Building a
-// tree, a list or a store is never timed.
+// extension keys. Building a tree, a list or a store is never timed. Two
+// more modes time one whole run (backup, deletion, the look afterwards):
+// over 1, 10 and 60 MiB of values below one place, with its peak memory, and
+// over a tree of N keys.
 //
 //   varneth_bench [repetitions] [N ...]      (defaults: 5, 1000 10000 50000)
+//   varneth_bench memory
+//   varneth_bench run N
 #include <windows.h>
 #include <psapi.h>
 
@@ -119,11 +121,12 @@ double Median(std::vector<double> values) {
   return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+// The working set and its peak: Wine keeps no peak of committed memory.
 SIZE_T PrivateBytes(bool peak) {
   PROCESS_MEMORY_COUNTERS counters{};
   counters.cb = sizeof counters;
   GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-  return peak ? counters.PeakPagefileUsage : counters.PagefileUsage;
+  return peak ? counters.PeakWorkingSetSize : counters.WorkingSetSize;
 }
 
 size_t PayloadBytes(const RegistryRecordList& records) {
@@ -427,16 +430,21 @@ void MeasureWholeRun(int keys) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Whole runs, each mode in a process of its own: the peak memory a process
+  // reports is its whole life's.
+  if (argc > 1 && std::string(argv[1]) == "memory") {
+    for (int mebibytes : {1, 10, 60}) MeasureBigValues(mebibytes);
+    return 0;
+  }
+  if (argc > 2 && std::string(argv[1]) == "run") {
+    MeasureWholeRun(std::atoi(argv[2]));
+    return 0;
+  }
   const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   std::vector<int> sizes;
   for (int i = 2; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
   if (sizes.empty()) sizes = {1000, 10000, 50000};
   std::printf("median of %d runs per contender, trees below HKCU\\%s\n", repetitions, kScratch);
-  // Memory first, while the process's peak is still its own start's.
-  for (int mebibytes : {1, 10, 60}) MeasureBigValues(mebibytes);
-  if (const char* wholeRun = std::getenv("VARNETH_BENCH_WHOLE_RUN")) {
-    MeasureWholeRun(std::atoi(wholeRun));
-  }
   std::vector<SizeResult> results;
   for (int keys : sizes) results.push_back(MeasureSize(keys, repetitions));
   if (results.size() > 1) {

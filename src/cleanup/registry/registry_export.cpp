@@ -73,9 +73,11 @@ struct ExportBuffers {
 // so it is not deleted either).
 constexpr int kListingAttempts = 4;
 
-FILETIME LastWritten(HKEY key) {
+// The key's last write time; with `subkeys`, also how many subkeys it has
+// (left as it is when the key cannot be asked).
+FILETIME LastWritten(HKEY key, DWORD* subkeys = nullptr) {
   FILETIME time{};
-  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, subkeys, nullptr, nullptr, nullptr, nullptr,
                    nullptr, nullptr, &time);
   return time;
 }
@@ -85,7 +87,10 @@ FILETIME LastWritten(HKEY key) {
 LONG ListSubkeys(HKEY key, EnumBuffers& buffers, std::vector<std::wstring>& names) {
   for (int attempt = 0;; ++attempt) {
     names.clear();
-    const FILETIME before = LastWritten(key);
+    DWORD subkeys = MAXDWORD;
+    const FILETIME before = LastWritten(key, &subkeys);
+    // A key without subkeys, as most are, takes no listing.
+    if (subkeys == 0) return ERROR_SUCCESS;
     std::wstring name;
     LONG status = ERROR_SUCCESS;
     for (DWORD index = 0; (status = EnumSubkeyWide(key, index, buffers, name)) == ERROR_SUCCESS;

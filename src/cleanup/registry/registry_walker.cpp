@@ -78,9 +78,11 @@ bool ListValues(WalkState& walk, HKEY key, const Text& keyPath) {
   return true;
 }
 
-FILETIME LastWritten(HKEY key) {
+// The key's last write time; with `subkeys`, also how many subkeys it has
+// (left as it is when the key cannot be asked).
+FILETIME LastWritten(HKEY key, DWORD* subkeys = nullptr) {
   FILETIME time{};
-  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, subkeys, nullptr, nullptr, nullptr, nullptr,
                    nullptr, nullptr, &time);
   return time;
 }
@@ -190,7 +192,10 @@ std::vector<Text> ListSubkeyNames(HKEY key, Text& name) {
   std::vector<Text> names;
   for (int attempt = 0; attempt < kListingAttempts; ++attempt) {
     names.clear();
-    const FILETIME before = LastWritten(key);
+    DWORD subkeys = MAXDWORD;
+    const FILETIME before = LastWritten(key, &subkeys);
+    // A key without subkeys, as most are, takes no listing.
+    if (subkeys == 0) break;
     for (DWORD index = 0; EnumSubkeyName(key, index, name) == ERROR_SUCCESS; ++index) {
       names.push_back(name);
     }
