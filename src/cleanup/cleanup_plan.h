@@ -38,8 +38,9 @@ void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef 
                       const DeletionCheck* check = nullptr, std::int32_t followedLength = -1);
 
 // Tests follow the plan's steps through this observer: "walk" (a tree's
-// deletion) and "delete" (one item) with their root codes and paths, "sid" (with the SID text decided
-// at start-up, just before it is read anew) and "notify".
+// deletion) and "delete" (one item) with their root codes and paths, "sid"
+// (with the SID text decided at start-up, just before it is read anew) and
+// "notify".
 using CleanupPlanObserver = void (*)(const char* call, std::int32_t rootCode, const char* path);
 void SetCleanupPlanObserver(CleanupPlanObserver observer);
 

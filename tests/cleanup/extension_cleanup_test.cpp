@@ -167,8 +167,9 @@ TEST(RunExtensionCleanup, TheDryRunJudgesAPlaceAsTheRunThenLeavesIt) {
   AddString(HKEY_CURRENT_USER, place + "\\plain", "v", "x");
   SetValueNamedWithANul(place, std::wstring(L"a\0b", 3));
   HKEY korean;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (WidenText(place.c_str()) + L"\\sub\\\uD55C").c_str(),
-                            0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &korean, nullptr),
+  const std::wstring koreanPath = WidenText(place.c_str()) + L"\\sub\\\uD55C";
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, koreanPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &korean, nullptr),
             ERROR_SUCCESS);
   RegCloseKey(korean);
   const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};

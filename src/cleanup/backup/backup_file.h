@@ -60,7 +60,6 @@ class BackupWriter {
   DWORD Start(const std::wstring& folder, const std::wstring& stem);
   DWORD Append(const std::wstring& text);
   BackupFile Finish();
-  bool Started() const { return file_ != INVALID_HANDLE_VALUE || error_ != ERROR_SUCCESS; }
   DWORD Error() const { return error_; }
 
  private:

@@ -68,7 +68,8 @@ bool DeleteValue(HKEY root, TextRef keyPath, const char* valueName, size_t follo
 // or a key reached through one, is never deleted.
 bool DeleteKey(HKEY root, TextRef path, size_t followed, const DeletionCheck* check) {
   RegistryKey key;
-  const LONG opened = OpenWithoutLinksA(root, path.Bytes(), followed, DELETE | KEY_QUERY_VALUE, key);
+  const LONG opened =
+      OpenWithoutLinksA(root, path.Bytes(), followed, DELETE | KEY_QUERY_VALUE, key);
   // A key that may not be deleted is told as such (a protected choice).
   if (opened == ERROR_ACCESS_DENIED && check != nullptr && check->keyDeletion) {
     check->keyDeletion(root, path, opened);
