@@ -11,10 +11,14 @@
 // run for a user's list of 100, 1,000 and 10,000 class names, and the check
 // of which listed classes are the extension's own in a class store of 3,000
 // extension keys, alone and with 8,000 CLSID keys and three loaded users.
-// Building a tree, a list or a store is never timed.
+// Building a tree, a list or a store is never timed. Two more modes time one
+// whole run (backup, deletion, the look afterwards): over 1, 10 and 60 MiB of
+// values below one place, with its peak memory, and over a tree of N keys.
 //
 //   varneth_bench [repetitions] [N ...]      (defaults: 5, 1000 10000 50000)
 //   varneth_bench classes [repetitions]      (the realistic class store alone)
+//   varneth_bench memory
+//   varneth_bench run N
 #include <windows.h>
 #include <psapi.h>
 
@@ -92,81 +96,6 @@ size_t BareListing(HKEY key) {
   return found;
 }
 
-// The walker's own sequence of registry calls (every key opened from the
-// root with its full path and a backslash, values then subkeys, a stack of
-// pending keys), with fixed buffers and no records.
-struct ReplayedWalk {
-  std::vector<std::string> itemPaths;
-  std::vector<std::string> keyPaths;
-};
-
-void ReplayWalk(const std::string& start, ReplayedWalk& out, bool keepPaths) {
-  struct Pending {
-    HKEY key;
-    std::string path;
-  };
-  char name[256];
-  BYTE data[256];
-  auto listValues = [&](HKEY key, const std::string& path) {
-    for (DWORD i = 0;; ++i) {
-      DWORD nameLength = 255, dataSize = 255, type = 0;
-      if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
-      if (keepPaths) {
-        out.itemPaths.push_back(path + "\\" + name);
-        out.keyPaths.push_back(path);
-      }
-    }
-  };
-  HKEY startKey;
-  if (RegOpenKeyA(HKEY_CURRENT_USER, (start + "\\").c_str(), &startKey) != ERROR_SUCCESS) return;
-  listValues(startKey, start);
-  std::vector<Pending> pending{{startKey, start}};
-  while (!pending.empty()) {
-    Pending parent = pending.back();
-    pending.pop_back();
-    for (DWORD i = 0; RegEnumKeyA(parent.key, i, name, 255) == ERROR_SUCCESS; ++i) {
-      std::string childPath = parent.path + "\\" + name;
-      HKEY child;
-      if (RegOpenKeyA(HKEY_CURRENT_USER, (childPath + "\\").c_str(), &child) != ERROR_SUCCESS) continue;
-      if (keepPaths) {
-        out.itemPaths.push_back(childPath + "\\");
-        out.keyPaths.push_back(childPath);
-      }
-      pending.push_back({child, childPath});
-      listValues(child, childPath);
-    }
-    RegCloseKey(parent.key);
-  }
-}
-
-// The deletion's calls for one path: open the key part, delete the value,
-// close; else delete the key by the whole path.
-void ReplayDelete(const std::string& path) {
-  const size_t split = path.rfind('\\');
-  const std::string keyPath = split == std::string::npos ? path : path.substr(0, split);
-  const char* valueName = split == std::string::npos ? nullptr : path.c_str() + split + 1;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-    const LONG deleted = RegDeleteValueA(key, valueName);
-    RegCloseKey(key);
-    if (deleted == ERROR_SUCCESS) return;
-  }
-  RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
-}
-
-// Walk and delete the same way the plan does, from paths worked out before
-// the clock starts: the floor for this call sequence.
-void ReplayPlanDeletion(const std::string& start, const ReplayedWalk& plan) {
-  ReplayedWalk unused;
-  ReplayWalk(start, unused, false);
-  const size_t n = plan.itemPaths.size();
-  for (size_t j = 0; j < n; ++j) {
-    ReplayDelete(plan.itemPaths[j]);
-    ReplayDelete(plan.keyPaths[n - 1 - j]);
-  }
-  ReplayDelete(start);
-}
-
 // The backup of the tree: its export text, written and flushed to a new file
 // in `folder` (removed again).
 void BackUp(const std::string& tree, const std::wstring& folder) {
@@ -194,11 +123,12 @@ double Median(std::vector<double> values) {
   return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+// The working set and its peak: Wine keeps no peak of committed memory.
 SIZE_T PrivateBytes(bool peak) {
   PROCESS_MEMORY_COUNTERS counters{};
   counters.cb = sizeof counters;
   GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-  return peak ? counters.PeakPagefileUsage : counters.PagefileUsage;
+  return peak ? counters.PeakWorkingSetSize : counters.WorkingSetSize;
 }
 
 size_t PayloadBytes(const RegistryRecordList& records) {
@@ -213,8 +143,7 @@ size_t PayloadBytes(const RegistryRecordList& records) {
 
 struct SizeResult {
   int keys;
-  double walk, bareListing, planDelete, deleteTree, replay, replayedWalk, pumps, backup,
-      checkedDelete;
+  double walk, bareListing, planDelete, deleteTree, pumps, backup, checkedDelete;
 };
 
 // The snapshot a backup of the tree would note (not timed).
@@ -256,8 +185,7 @@ SizeResult MeasureSize(int keys, int repetitions) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring backupFolder = std::wstring(temp) + L"varneth-bench";
-  std::vector<double> walk, bare, planDelete, deleteTree, replay, replayedWalk, pumps, backup,
-      checkedDelete;
+  std::vector<double> walk, bare, planDelete, deleteTree, pumps, backup, checkedDelete;
   for (int round = 0; round < repetitions; ++round) {
     // Listing contenders alternate on the same tree.
     walk.push_back(Seconds([&] { WalkRegistryTree(kWalkCurrentUser, tree.c_str(), kSubtree, records); }));
@@ -267,15 +195,11 @@ SizeResult MeasureSize(int keys, int repetitions) {
       BareListing(key);
       RegCloseKey(key);
     }));
-    replayedWalk.push_back(Seconds([&] {
-      ReplayedWalk unused;
-      ReplayWalk(tree, unused, false);
-    }));
     pumps.push_back(PumpSeconds(recordCount + static_cast<size_t>(keys)));
     backup.push_back(Seconds([&] { BackUp(tree, backupFolder); }));
     records.clear();
     // Deletion contenders each get a fresh, identical tree.
-    planDelete.push_back(Seconds([&] { DeleteWalkedTree(kWalkCurrentUser, kDeleteCurrentUser, tree.c_str(), records); }));
+    planDelete.push_back(Seconds([&] { DeleteWalkedTree(kWalkCurrentUser, kDeleteCurrentUser, tree.c_str()); }));
     BuildTree(tree, keys);
     deleteTree.push_back(Seconds([&] { RegDeleteTreeA(HKEY_CURRENT_USER, tree.c_str()); }));
     BuildTree(tree, keys);
@@ -285,32 +209,26 @@ SizeResult MeasureSize(int keys, int repetitions) {
       guard.snapshot = &snapshot;
       const DeletionCheck check = GuardDeletions(guard);
       checkedDelete.push_back(Seconds([&] {
-        DeleteWalkedTree(kWalkCurrentUser, kDeleteCurrentUser, tree.c_str(), records, &check);
+        DeleteWalkedTree(kWalkCurrentUser, kDeleteCurrentUser, tree.c_str(), &check);
       }));
     }
-    BuildTree(tree, keys);
-    ReplayedWalk plan;
-    ReplayWalk(tree, plan, true);
-    replay.push_back(Seconds([&] { ReplayPlanDeletion(tree, plan); }));
     BuildTree(tree, keys);
   }
   RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
   RegDeleteKeyA(HKEY_CURRENT_USER, kScratch);
   RemoveDirectoryW(backupFolder.c_str());
 
-  SizeResult result{keys,           Median(walk),   Median(bare),        Median(planDelete),
-                    Median(deleteTree), Median(replay), Median(replayedWalk), Median(pumps),
-                    Median(backup), Median(checkedDelete)};
+  SizeResult result{keys,          Median(walk),  Median(bare),  Median(planDelete),
+                    Median(deleteTree), Median(pumps), Median(backup), Median(checkedDelete)};
   std::printf("N=%-6d records=%-7zu walk %8.3f s  bare listing %8.3f s  (x%.2f)\n", keys, recordCount,
               result.walk, result.bareListing, result.walk / result.bareListing);
-  std::printf("         of which: the walker's own call sequence replayed %8.3f s, its message pump "
-              "alone %8.3f s\n",
-              result.replayedWalk, result.pumps);
-  std::printf("         plan deletion %8.3f s  replay %8.3f s  (x%.2f)  RegDeleteTreeA %8.3f s  (x%.2f)\n",
-              result.planDelete, result.replay, result.planDelete / result.replay, result.deleteTree,
-              result.planDelete / result.deleteTree);
-  std::printf("         plan deletion checked against the backup %8.3f s  (x%.2f of unchecked)\n",
-              result.checkedDelete, result.checkedDelete / result.planDelete);
+  std::printf("         of which its message pump alone %8.3f s\n", result.pumps);
+  std::printf("         plan deletion %8.3f s  RegDeleteTreeA %8.3f s  (x%.2f)\n",
+              result.planDelete, result.deleteTree, result.planDelete / result.deleteTree);
+  std::printf("         plan deletion checked against the backup %8.3f s  (x%.2f of unchecked, "
+              "x%.2f of RegDeleteTreeA)\n",
+              result.checkedDelete, result.checkedDelete / result.planDelete,
+              result.checkedDelete / result.deleteTree);
   std::printf("         backup (export, file written and flushed) %8.3f s  (x%.2f of the walk)\n",
               result.backup, result.backup / result.walk);
   std::printf("         walk peak memory %.1f MiB, record payload %.1f MiB  (x%.2f)\n",
@@ -352,12 +270,17 @@ void RemoveClassList(const std::string& extension, int count) {
   RegDeleteKeyA(HKEY_CURRENT_USER, record.c_str());
 }
 
+KeyOwner ProcessUser() {
+  KeyOwner owner;
+  owner.sidText = GetProcessUserSidText();
+  return owner;
+}
+
 // The dry run's planning (targets, their overlaps, their export and counts)
 // for a list of `count` class names.
 double MeasurePlanning(int count, int repetitions) {
   const std::string extension = "vntbenchplan";
-  KeyOwner owner;
-  owner.sidText = GetProcessUserSidText();
+  const KeyOwner owner = ProcessUser();
   RemoveClassList(extension, count);
   BuildClassList(extension, count);
   std::vector<double> times;
@@ -446,7 +369,6 @@ void MeasureClassUse(int count, int repetitions) {
   }
   BuildExtensionKeys(count, true);
 }
-
 
 // Writes a REG_SZ (the default value for a null name) into `path`, made as needed.
 void SetBenchString(HKEY root, const std::wstring& path, const wchar_t* name,
@@ -574,12 +496,81 @@ void MeasureRealisticClassUse(int comCount, int repetitions) {
   BuildExtensionKeys(3000, true);
 }
 
+std::wstring BenchBackupFolder() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + L"varneth-bench-run";
+}
+
+// A whole run (backup written, deletion, look afterwards) over a user's
+// class key .vntbenchbig holding `mebibytes` REG_BINARY values of 1 MiB: its
+// time and the process's peak memory above what it used before.
+void MeasureBigValues(int mebibytes) {
+  const std::string place = "Software\\Classes\\.vntbenchbig";
+  RegDeleteTreeA(HKEY_CURRENT_USER, place.c_str());
+  HKEY key;
+  RegCreateKeyExA(HKEY_CURRENT_USER, place.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                  nullptr);
+  {
+    std::vector<BYTE> data(1 << 20, 0x5A);
+    for (int i = 0; i < mebibytes; ++i) {
+      RegSetValueExA(key, std::to_string(i).c_str(), 0, REG_BINARY, data.data(),
+                     static_cast<DWORD>(data.size()));
+    }
+  }
+  RegCloseKey(key);
+  const SIZE_T before = PrivateBytes(false);
+  CleanupOutcome outcome;
+  const double seconds = Seconds([&] {
+    outcome = RunExtensionCleanup({"vntbenchbig", ProcessUser(), BenchBackupFolder(), false});
+  });
+  const SIZE_T peak = PrivateBytes(true);
+  std::printf("whole run, %3d MiB of values below one place: %s in %7.3f s, peak memory %.1f MiB "
+              "above the start (x%.2f of the data)\n",
+              mebibytes, outcome.result == CleanupResult::kRemoved ? "removed" : "NOT removed",
+              seconds, (peak - before) / 1048576.0,
+              static_cast<double>(peak - before) / (mebibytes * 1048576.0));
+  std::fflush(stdout);
+  DeleteFileW(outcome.backupPath.c_str());
+  RegDeleteTreeA(HKEY_CURRENT_USER, place.c_str());
+  RegDeleteKeyA(HKEY_CURRENT_USER, place.c_str());
+}
+
+// A whole run over a user's class key .vntbenchrun holding a tree of `keys`
+// keys.
+void MeasureWholeRun(int keys) {
+  const std::string place = "Software\\Classes\\.vntbenchrun";
+  RegDeleteTreeA(HKEY_CURRENT_USER, place.c_str());
+  BuildTree(place, keys);
+  CleanupOutcome outcome;
+  const double seconds = Seconds([&] {
+    outcome = RunExtensionCleanup({"vntbenchrun", ProcessUser(), BenchBackupFolder(), false});
+  });
+  std::printf("whole run over %d keys (backup, deletion, look afterwards): %s in %.3f s\n", keys,
+              outcome.result == CleanupResult::kRemoved ? "removed" : "NOT removed", seconds);
+  std::fflush(stdout);
+  DeleteFileW(outcome.backupPath.c_str());
+  RegDeleteTreeA(HKEY_CURRENT_USER, place.c_str());
+  RegDeleteKeyA(HKEY_CURRENT_USER, place.c_str());
+  RemoveDirectoryW(BenchBackupFolder().c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // "classes [repetitions]": the check in a realistic store alone.
   if (argc > 1 && std::string(argv[1]) == "classes") {
     MeasureRealisticClassUse(8000, argc > 2 ? std::max(1, std::atoi(argv[2])) : 5);
+    return 0;
+  }
+  // Whole runs, each mode in a process of its own: the peak memory a process
+  // reports is its whole life's.
+  if (argc > 1 && std::string(argv[1]) == "memory") {
+    for (int mebibytes : {1, 10, 60}) MeasureBigValues(mebibytes);
+    return 0;
+  }
+  if (argc > 2 && std::string(argv[1]) == "run") {
+    MeasureWholeRun(std::atoi(argv[2]));
     return 0;
   }
   const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
@@ -594,10 +585,10 @@ int main(int argc, char** argv) {
     const SizeResult& last = results.back();
     const double growth = static_cast<double>(last.keys) / first.keys;
     std::printf("growth N=%d -> N=%d (x%.0f keys): walk x%.1f, bare listing x%.1f, backup x%.1f, "
-                "plan deletion x%.1f, replay x%.1f, RegDeleteTreeA x%.1f\n",
+                "plan deletion x%.1f, RegDeleteTreeA x%.1f\n",
                 first.keys, last.keys, growth, last.walk / first.walk, last.bareListing / first.bareListing,
                 last.backup / first.backup, last.planDelete / first.planDelete,
-                last.replay / first.replay, last.deleteTree / first.deleteTree);
+                last.deleteTree / first.deleteTree);
   }
   const double hundred = MeasurePlanning(100, repetitions);
   const double thousand = MeasurePlanning(1000, repetitions);

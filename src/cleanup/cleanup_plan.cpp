@@ -6,6 +6,7 @@
 #include "cleanup/plan_paths.h"
 #include "cleanup/registry/registry_delete.h"
 #include "cleanup/registry/registry_open.h"
+#include "cleanup/registry/registry_tree_delete.h"
 #include "cleanup/registry/registry_walker.h"
 #include "cleanup/shell_notification.h"
 #include "probes/process_token.h"
@@ -35,14 +36,20 @@ void Walk(PlanRoot root, TextRef startPath, RegistryRecordList& records,
 }
 
 void Delete(PlanRoot root, TextRef path, const DeletionCheck* check,
-            std::int32_t followedLength = -1) {
+            std::int32_t followedLength = -1, ItemDeletion how = ItemDeletion::kValueOrKey) {
   if (g_observer != nullptr) g_observer("delete", root.remove, path.Bytes());
-  DeleteRegistryItem(root.remove, path, check, followedLength);
+  DeleteRegistryItem(root.remove, path, check, followedLength, how);
 }
 
-void DeleteTree(PlanRoot root, TextRef startPath, RegistryRecordList& records,
-                const DeletionCheck* check, std::int32_t followedLength = -1) {
-  DeleteWalkedTree(root.walk, root.remove, startPath, records, check, followedLength);
+// A place: its key, and a value of its name in the key above, both go.
+void DeletePlace(PlanRoot root, TextRef path, const DeletionCheck* check,
+                 std::int32_t followedLength = -1) {
+  Delete(root, path, check, followedLength, ItemDeletion::kValueAndKey);
+}
+
+void DeleteTree(PlanRoot root, TextRef startPath, const DeletionCheck* check,
+                std::int32_t followedLength = -1) {
+  DeleteWalkedTree(root.walk, root.remove, startPath, check, followedLength);
 }
 
 std::int32_t ParentPart(TextRef path) {
@@ -59,17 +66,9 @@ bool IsClassListEntry(const RegistryKeyRecord& record, TextRef classListPath) {
 }  // namespace
 
 void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef startPath,
-                      RegistryRecordList& records, const DeletionCheck* check,
-                      std::int32_t followedLength) {
-  const PlanRoot root{walkRoot, deleteRoot};
-  if (followedLength < 0) followedLength = ParentPart(startPath);
-  Walk(root, startPath, records, followedLength);
-  const size_t count = records.size();
-  for (size_t j = 0; j < count; ++j) {
-    Delete(root, ItemPath(records[j].keyPath, records[j].value.name), check, followedLength);
-    Delete(root, records[count - 1 - j].keyPath, check, followedLength);
-  }
-  Delete(root, startPath, check, followedLength);
+                      const DeletionCheck* check, std::int32_t followedLength) {
+  if (g_observer != nullptr) g_observer("walk", walkRoot, startPath.Bytes());
+  DeleteRegistryTree(deleteRoot, startPath, check, followedLength);
 }
 
 void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionCheck* check,
@@ -96,7 +95,7 @@ void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionChec
         !IsOwnClass(classUse, WidenText(entry.value.name))) {
       continue;
     }
-    DeleteTree(kLocalMachine, MachineClassPath(entry.value.name), records, check, classFollowed);
+    DeleteTree(kLocalMachine, MachineClassPath(entry.value.name), check, classFollowed);
   }
 
   // Then the list's values, and the user's Explorer record by a SID text
@@ -108,15 +107,15 @@ void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionChec
   }
   if (g_observer != nullptr) g_observer("sid", 0, sidText.Bytes());
   const Text freshSidText = IsProcessUser(owner) ? GetProcessUserSidText() : CopyText(sidText);
-  Delete(kUsers, UserExplorerPath(freshSidText, extension), check);
+  DeletePlace(kUsers, UserExplorerPath(freshSidText, extension), check);
 
   // The user's own keys, and the RecentDocs entry, which is not walked.
   const UserKeyPaths user = FindUserKeyPaths(owner, extension);
   const PlanRoot userRoot = user.currentUser ? kCurrentUser : kUsers;
-  DeleteTree(userRoot, user.explorerRecord, records, check);
-  DeleteTree(userRoot, user.extensionClass, records, check);
-  DeleteTree(userRoot, user.autoClass, records, check);
-  Delete(userRoot, user.recentDocs, check);
+  DeleteTree(userRoot, user.explorerRecord, check);
+  DeleteTree(userRoot, user.extensionClass, check);
+  DeleteTree(userRoot, user.autoClass, check);
+  DeletePlace(userRoot, user.recentDocs, check);
 
   // Sent every time, also when nothing was found.
   if (g_observer != nullptr) g_observer("notify", 0, "");

@@ -27,20 +27,20 @@ namespace varneth {
 void CleanExtension(TextRef extension, const KeyOwner& owner, const DeletionCheck* check = nullptr,
                     const ClassUse* classes = nullptr);
 
-// Walks the tree at startPath and deletes it: for each record in turn its
-// item going forward and a record's key going backward, so every key is met
-// after its children are gone; then the start key itself. One run removes a
-// whole tree of keys that open. The two codes name the same root in the
-// walker's and the deletion's numbering. The start path's first
-// `followedLength` bytes (by default, all but its last name) name the place's
-// parent; below it no registry link is followed, listed or deleted.
+// Deletes the tree at startPath (DeleteRegistryTree): every key below it
+// that is no registry link, children before their parents, then the start
+// key itself and a value of its name in the key above, each key opened once
+// relative to its parent. The two codes name the same root in the walker's
+// and the deletion's numbering; the observer is told "walk" with the
+// walker's. The start path's first `followedLength` bytes (by default, all
+// but its last name) name the place's parent.
 void DeleteWalkedTree(WalkRootCode walkRoot, DeleteRootCode deleteRoot, TextRef startPath,
-                      RegistryRecordList& records, const DeletionCheck* check = nullptr,
-                      std::int32_t followedLength = -1);
+                      const DeletionCheck* check = nullptr, std::int32_t followedLength = -1);
 
-// Tests follow the plan's registry calls through this observer: "walk" and
-// "delete" with their root codes and paths, "sid" (with the SID text decided
-// at start-up, just before it is read anew) and "notify".
+// Tests follow the plan's steps through this observer: "walk" (a tree's
+// deletion) and "delete" (one item) with their root codes and paths, "sid"
+// (with the SID text decided at start-up, just before it is read anew) and
+// "notify".
 using CleanupPlanObserver = void (*)(const char* call, std::int32_t rootCode, const char* path);
 void SetCleanupPlanObserver(CleanupPlanObserver observer);
 

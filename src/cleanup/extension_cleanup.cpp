@@ -1,10 +1,12 @@
 #include "cleanup/extension_cleanup.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "cleanup/backup/backup_file.h"
 #include "cleanup/backup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
+#include "cleanup/place_survey.h"
 #include "cleanup/registry/registry_key.h"
 #include "cleanup/registry/registry_names.h"
 #include "cleanup/registry/registry_open.h"
@@ -17,9 +19,12 @@ namespace {
 // value written in the snapshot (when there is one) and each registry link
 // passed over in the fate: a key with its subtree, or the one value.
 ExportStatus ExportTarget(TargetFate& fate, HKEY key, std::wstring& out,
-                          BackupSnapshot* snapshot) {
+                          BackupSnapshot* snapshot, PlaceSurvey* survey,
+                          const std::function<void(std::wstring&)>& drain) {
   ExportVisitor visitor = snapshot != nullptr ? SnapshotVisitor(*snapshot) : ExportVisitor{};
+  visitor.drain = drain;
   visitor.link = [&fate](const std::wstring& path) { fate.links.push_back(path); };
+  if (survey != nullptr) SurveyThrough(visitor, *survey);
   const std::wstring fullPath = FullKeyPath(fate.target);
   if (fate.target.kind == TargetKind::kKey) {
     return ExportKeyTree(key, fullPath, out, fate.counts, &visitor);
@@ -59,6 +64,7 @@ bool SurveyWhatIsLeft(TargetFate& fate, const BackupSnapshot& snapshot) {
       }
     };
     visitor.link = [&fate](const std::wstring& path) { fate.links.push_back(path); };
+    visitor.drain = [](std::wstring& text) { text.clear(); };  // only counted
     std::wstring ignored;
     if (fate.target.kind == TargetKind::kKey) {
       ExportKeyTree(key.Get(), FullKeyPath(fate.target), ignored, fate.left, &visitor);
@@ -67,8 +73,9 @@ bool SurveyWhatIsLeft(TargetFate& fate, const BackupSnapshot& snapshot) {
                    .Complete()) {
       fate.left.values = 1;
     }
-    // Links count as keys that are left.
-    fate.left.keys += static_cast<std::int32_t>(fate.links.size());
+    // Links, and keys the backup could not carry, count as keys that are left.
+    fate.left.keys += static_cast<std::int32_t>(fate.links.size()) + fate.left.uncarriedKeys;
+    fate.left.values += fate.left.uncarriedValues;
   }
   fate.gone.keys = std::max(0, fate.counts.keys - held.keys);
   fate.gone.values = std::max(0, fate.counts.values - held.values);
@@ -92,26 +99,6 @@ std::wstring BackupFolderOf(const CleanupRequest& request) {
                                       : FullFolderPath(request.backupFolder);
 }
 
-bool SaveBackup(const CleanupRequest& request, const ExportStatus& exported,
-                const std::wstring& text, CleanupOutcome& outcome) {
-  const std::wstring folder = BackupFolderOf(request);
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  const std::wstring stem = BackupFileStem(request.extension, now);
-  if (exported.Complete()) {
-    const BackupFile file = WriteBackupFile(folder, stem, text);
-    outcome.backupPath = file.path;
-    if (file.Written()) return true;
-    outcome.backupError = file.error;
-  } else {
-    outcome.backupPath = folder + L"\\" + stem + L".reg";
-    outcome.backupProblem = exported.problem;
-    outcome.backupError = exported.error;
-  }
-  outcome.result = CleanupResult::kBackupFailed;
-  return false;
-}
-
 bool IsExplorerRecord(const CleanupTarget& target, const WideKeyNames& names) {
   if (target.kind != TargetKind::kKey) return false;
   const std::wstring path = target.root == HKEY_USERS
@@ -126,6 +113,7 @@ StayReasons WhyItStayed(TargetFate& fate, const WideKeyNames& names,
   StayReasons why;
   why.unreachableName = fate.counts.unreachableNames > 0 || !NarrowExactly(target.keyPath) ||
                         !NarrowExactly(target.valueName);
+  why.uncarriedName = fate.counts.uncarriedKeys + fate.counts.uncarriedValues > 0;
   why.changedDuringRun = SurveyWhatIsLeft(fate, snapshot);
   if (target.kind == TargetKind::kKey) {
     const std::wstring place = SnapshotPath(snapshot, target.root, target.keyPath);
@@ -141,6 +129,25 @@ StayReasons WhyItStayed(TargetFate& fate, const WideKeyNames& names,
   return why;
 }
 
+// A dry run's place as the run would leave it: whole when its own name is
+// one the code page cannot hold, in part when something below it stays.
+void JudgeAsTheRunWill(TargetFate& fate, const PlaceSurvey& survey) {
+  const bool unreachablePlace = !NarrowExactly(fate.target.keyPath);
+  if (!unreachablePlace && !survey.Keeps()) return;
+  fate.stayed = true;
+  if (unreachablePlace) {
+    fate.left.keys = fate.counts.keys + fate.counts.uncarriedKeys;
+    fate.left.values = fate.counts.values + fate.counts.uncarriedValues;
+  } else {
+    WouldLeaveAndGo(survey, fate.counts, fate.left, fate.gone);
+  }
+  fate.why.unreachableName = unreachablePlace || fate.counts.unreachableNames > 0;
+  fate.why.uncarriedName = fate.counts.uncarriedKeys + fate.counts.uncarriedValues > 0;
+}
+
+// How much backup text is gathered before it is written out.
+constexpr size_t kBackupPieceChars = 1 << 16;
+
 }  // namespace
 
 CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
@@ -155,9 +162,20 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   // Each existing target is exported as it is found: the export also counts
   // its keys and values, all a dry run needs, and notes each key and value it
   // saves, which the deletions are checked by. A key is opened once for both.
+  // The backup is written as it is exported: its text is never held whole,
+  // whatever the size of the data (the snapshot keeps digests, not copies).
   std::wstring backup = kRegFileHeader;
   BackupSnapshot snapshot = EmptySnapshot(names);
   ExportStatus exported;
+  bool anythingSaved = false;  // with nothing to delete, no backup is written
+  const std::wstring folder = request.dryRun ? std::wstring() : BackupFolderOf(request);
+  std::wstring stem;
+  BackupWriter writer;
+  const std::function<void(std::wstring&)> drain = [&](std::wstring& text) {
+    if (text.size() < kBackupPieceChars) return;
+    if (!request.dryRun) writer.Append(text);
+    text.clear();
+  };
   for (CleanupTarget& target : targets) {
     if (target.kind == TargetKind::kValue && !target.existed) continue;
     RegistryKey key;
@@ -172,15 +190,31 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     if (opened == kMetRegistryLink) {
       fate.links.push_back(FullKeyPath(fate.target));
       fate.stayed = request.dryRun;
+      fate.left.keys = 1;  // the link, as the run will count it
+    }
+    PlaceSurvey survey = StartPlaceSurvey(FullKeyPath(fate.target));
+    const bool saved = opened == ERROR_SUCCESS;
+    anythingSaved = anythingSaved || saved;
+    if (saved && !request.dryRun && stem.empty()) {
+      SYSTEMTIME now;
+      GetLocalTime(&now);
+      stem = BackupFileStem(request.extension, now);
+      writer.Start(folder, stem);
     }
     const ExportStatus status =
         opened == kMetRegistryLink ? ExportStatus{}
-        : opened != ERROR_SUCCESS
-            ? ExportStatus{ExportProblem::kRegistryError, opened}
-            : ExportTarget(fate, key.Get(), backup, request.dryRun ? nullptr : &snapshot);
+        : !saved ? ExportStatus{ExportProblem::kRegistryError, opened}
+                 : ExportTarget(fate, key.Get(), backup, request.dryRun ? nullptr : &snapshot,
+                                request.dryRun && fate.target.kind == TargetKind::kKey ? &survey
+                                                                                      : nullptr,
+                                drain);
+    if (request.dryRun && saved && fate.target.kind == TargetKind::kKey) {
+      FinishPlaceSurvey(survey);
+      JudgeAsTheRunWill(fate, survey);
+    }
     if (exported.Complete()) exported = status;
     // Nothing will be deleted: no need to read on.
-    if (!exported.Complete() && !request.dryRun) break;
+    if (!request.dryRun && (!exported.Complete() || writer.Error() != ERROR_SUCCESS)) break;
   }
   if (request.dryRun) {
     // What the real run would stop at is told all the same.
@@ -188,13 +222,23 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     outcome.backupProblem = exported.problem;
     outcome.backupError = exported.error;
     // Nor may the file: a folder that is a file, or one that takes none.
-    if (exported.Complete() && !outcome.targets.empty()) {
+    if (exported.Complete() && anythingSaved) {
       outcome.backupError = CheckBackupFolder(BackupFolderOf(request));
     }
     return outcome;
   }
-  backup += L"\r\n";  // the file ends with a blank line, as the registry editor's do
-  if (!outcome.targets.empty() && !SaveBackup(request, exported, backup, outcome)) return outcome;
+  if (anythingSaved) {
+    backup += L"\r\n";  // the file ends with a blank line, as the registry editor's do
+    if (exported.Complete()) writer.Append(backup);
+    const BackupFile file = exported.Complete() ? writer.Finish() : BackupFile{};
+    outcome.backupPath = exported.Complete() ? file.path : folder + L"\\" + stem + L".reg";
+    if (!exported.Complete() || !file.Written()) {
+      outcome.backupProblem = exported.problem;
+      outcome.backupError = exported.Complete() ? file.error : exported.error;
+      outcome.result = CleanupResult::kBackupFailed;
+      return outcome;  // the writer removes its partial file
+    }
+  }
 
   BackupGuard guard;
   guard.snapshot = &snapshot;

@@ -30,6 +30,7 @@ enum class CleanupResult {
 // Why a target stayed, where that can be told.
 struct StayReasons {
   bool unreachableName = false;   // it holds a name the ANSI code page cannot hold
+  bool uncarriedName = false;     // it holds a name with a NUL, which the backup cannot carry
   bool changedDuringRun = false;  // it holds keys or values written while the cleanup ran
   bool keepsClassNames = false;   // the user's list keeps the names of classes that stayed
   bool protectedChoice = false;   // Windows protects a default-app choice in it
@@ -39,7 +40,7 @@ struct StayReasons {
 struct TargetFate {
   CleanupTarget target;
   ExportCounts counts;  // keys (the target's own included) and values it held
-  bool stayed = false;  // in a dry run: a place that is itself a link, which stays
+  bool stayed = false;  // in a dry run: what the run would leave, judged by the same rules
   StayReasons why;
   // Of a target that stayed: the keys and values it holds now (a link it
   // holds, or is, counts as a key), and those of `counts` that are gone.
@@ -67,7 +68,10 @@ struct CleanupOutcome {
 // nothing goes that the backup does not hold as it is. Then looks again at
 // each target and tells why one stayed. When the backup cannot be made
 // whole, nothing is deleted and the partial file is gone. No file is written
-// when no target exists.
+// when nothing will be deleted (no target exists, or each is a link). A dry
+// run judges each place as the run will: links in it, names the code page
+// cannot hold and names the backup cannot carry stay with the keys above
+// them, and the place is told as staying, with what would be left and go.
 CleanupOutcome RunExtensionCleanup(const CleanupRequest& request);
 
 // True when a key under HKEY_LOCAL_MACHINE stayed and the process is not

@@ -63,6 +63,16 @@ const char* FateLead(const CleanupOutcome& outcome, const TargetFate& fate) {
   return fate.stayed ? texts::kStayedLead : texts::kRemovedLead;
 }
 
+// A dry run that names a place the run would leave: its exit code is the
+// run's.
+bool WouldLeaveSomething(const CleanupOutcome& outcome) {
+  if (outcome.result != CleanupResult::kListed) return false;
+  for (const TargetFate& fate : outcome.targets) {
+    if (fate.stayed) return true;
+  }
+  return false;
+}
+
 // The backup file, each target with its fate and size, and a summary line.
 void WriteReport(TextRef ansiExtension, const CleanupOutcome& outcome) {
   // The extension is in the ANSI code page, the texts beside it in 936.
@@ -83,9 +93,10 @@ void WriteReport(TextRef ansiExtension, const CleanupOutcome& outcome) {
   for (const TargetFate& fate : outcome.targets) {
     if (fate.stayed) {
       ++stayed;
-      // In a dry run nothing went: only the place is named.
+      // In a dry run, what the run would leave of it and what would go.
       WriteLine({FateLead(outcome, fate), TargetDisplayName(fate.target),
-                 outcome.result == CleanupResult::kListed ? Text() : LeftAndGoneText(fate)});
+                 outcome.result == CleanupResult::kListed ? WouldLeaveAndGoText(fate)
+                                                          : LeftAndGoneText(fate)});
     } else {
       WriteLine({FateLead(outcome, fate), TargetDisplayName(fate.target), texts::kCountsLead,
                  Number(fate.counts.keys), texts::kKeysCounted, Number(fate.counts.values),
@@ -105,7 +116,12 @@ void WriteReport(TextRef ansiExtension, const CleanupOutcome& outcome) {
       WriteLine(
           {texts::kBackupWouldFail, BackupFailureReason(outcome), texts::kNothingWouldBeDeleted});
     }
-    WriteLine({extension, texts::kSummaryDryRun, listed, texts::kItemsUnchanged});
+    if (stayed == 0) {
+      WriteLine({extension, texts::kSummaryDryRun, listed, texts::kItemsUnchanged});
+    } else {
+      WriteLine({extension, texts::kSummaryDryRun, listed, texts::kItems, texts::kComma,
+                 Number(stayed), texts::kItemsWouldStay, texts::kNothingChanged});
+    }
     return;
   }
   if (ShouldSuggestAdministrator(outcome, IsProcessElevated())) {
@@ -142,6 +158,8 @@ void RunCommandLine(int argc, const wchar_t* const* argv) {
     EndWith(kExitUsage);
   }
 
+  // An exhausted heap ends the run with a line and exit code 1, not silently.
+  SetOutOfMemoryEnd(texts::kOutOfMemoryLine, kExitIncomplete);
   // From here on a console control event lets the extension at hand finish
   // and be reported; the later ones are not handled.
   WatchConsoleEvents(true);
@@ -156,7 +174,7 @@ void RunCommandLine(int argc, const wchar_t* const* argv) {
         RunExtensionCleanup({extension, owner, backupFolder, line.dryRun});
     WriteReport(extension, outcome);
     if (outcome.result == CleanupResult::kPartlyRemoved ||
-        outcome.result == CleanupResult::kBackupFailed) {
+        outcome.result == CleanupResult::kBackupFailed || WouldLeaveSomething(outcome)) {
       exitCode = kExitIncomplete;
     }
   }

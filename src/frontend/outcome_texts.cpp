@@ -17,6 +17,7 @@ Text TargetDisplayName(const CleanupTarget& target) {
 std::vector<const char*> StayReasonLines(const TargetFate& fate) {
   std::vector<const char*> lines;
   if (fate.why.unreachableName) lines.push_back(texts::kStayedUnreachableName);
+  if (fate.why.uncarriedName) lines.push_back(texts::kStayedUncarriableName);
   if (fate.why.changedDuringRun) lines.push_back(texts::kStayedChangedDuringRun);
   if (fate.why.keepsClassNames) lines.push_back(texts::kStayedKeepsClassNames);
   if (fate.why.protectedChoice) lines.push_back(texts::kStayedProtectedChoice);
@@ -35,6 +36,14 @@ Text LeftAndGoneText(const TargetFate& fate) {
   const auto number = [](std::int32_t value) { return CopyText(std::to_string(value).c_str()); };
   return ConcatTexts({texts::kLeftCountsLead, number(fate.left.keys), texts::kKeysCounted,
                       number(fate.left.values), texts::kValuesLeftThenGone,
+                      number(fate.gone.keys), texts::kKeysCounted, number(fate.gone.values),
+                      texts::kValuesCounted});
+}
+
+Text WouldLeaveAndGoText(const TargetFate& fate) {
+  const auto number = [](std::int32_t value) { return CopyText(std::to_string(value).c_str()); };
+  return ConcatTexts({texts::kWouldLeaveCountsLead, number(fate.left.keys), texts::kKeysCounted,
+                      number(fate.left.values), texts::kValuesWouldLeaveThenGo,
                       number(fate.gone.keys), texts::kKeysCounted, number(fate.gone.values),
                       texts::kValuesCounted});
 }

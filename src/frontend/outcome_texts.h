@@ -26,6 +26,10 @@ std::vector<Text> RegistryLinkLines(const TargetFate& fate);
 // " (剩余 <n> 个键, <m> 个值; 已删除 <p> 个键, <q> 个值)".
 Text LeftAndGoneText(const TargetFate& fate);
 
+// In a dry run, of a place that would stay in part:
+// " (将剩余 <n> 个键, <m> 个值; 将删除 <p> 个键, <q> 个值)".
+Text WouldLeaveAndGoText(const TargetFate& fate);
+
 // A kept class's full path, and the line that says why it stays whole (for a
 // shared class, with the first extensions or protocols that use it).
 Text KeptClassDisplayName(const KeptClass& kept);

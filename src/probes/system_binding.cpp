@@ -14,6 +14,7 @@ namespace {
 
 constexpr int kMaxLoadedLibraries = 100;
 constexpr char kKernel32[] = "kernel32";
+constexpr char kNtdll[] = "ntdll";
 
 HMODULE g_loadedLibraries[kMaxLoadedLibraries];
 int g_loadedLibraryCount = 0;
@@ -22,6 +23,8 @@ int g_bindingCount = 0;
 BindingSlot g_getVersionExA{kKernel32, "GetVersionExA", nullptr};
 BindingSlot g_lstrlenW{kKernel32, "lstrlenW", nullptr};
 BindingSlot g_rtlMoveMemory{kKernel32, "RtlMoveMemory", nullptr};
+BindingSlot g_ntDeleteKey{kNtdll, "NtDeleteKey", nullptr};
+BindingSlot g_rtlNtStatusToDosError{kNtdll, "RtlNtStatusToDosError", nullptr};
 
 [[noreturn]] void ReportBindingFailure(const char* text) {
   PlatformShowErrorBox(text, texts::kDllErrorCaption);
@@ -103,6 +106,14 @@ int BoundLstrlenW(LPCWSTR text) {
 void BoundRtlMoveMemory(void* destination, const void* source, SIZE_T count) {
   using Function = void(WINAPI*)(void*, const void*, SIZE_T);
   ThroughSlot<Function>(g_rtlMoveMemory)(destination, source, count);
+}
+
+LONG BoundDeleteKeyByHandle(HANDLE key) {
+  using DeleteKey = LONG(WINAPI*)(HANDLE);
+  using ToDosError = ULONG(WINAPI*)(LONG);
+  const LONG status = ThroughSlot<DeleteKey>(g_ntDeleteKey)(key);
+  if (status == 0) return ERROR_SUCCESS;
+  return static_cast<LONG>(ThroughSlot<ToDosError>(g_rtlNtStatusToDosError)(status));
 }
 
 int LoadedLibraryCount() { return g_loadedLibraryCount; }

@@ -31,10 +31,16 @@ Function ThroughSlot(BindingSlot& slot) {
 // already loaded): its address, or null, with no box and no end.
 FARPROC FindOptionalFunction(const char* moduleName, const char* functionName);
 
-// The program's bindings, all from "kernel32".
+// The program's bindings from "kernel32".
 BOOL BoundGetVersionExA(OSVERSIONINFOA* info);
 int BoundLstrlenW(LPCWSTR text);
 void BoundRtlMoveMemory(void* destination, const void* source, SIZE_T count);
+
+// From "ntdll", which no import library of the SDK's user mode names:
+// NtDeleteKey deletes the very key an open handle with DELETE access refers
+// to (ZwDeleteKey in the driver kit's documentation); its status in the
+// Win32 numbering (RtlNtStatusToDosError).
+LONG BoundDeleteKeyByHandle(HANDLE key);
 
 // Modules the binder loaded itself, in load order (at most 100 are kept).
 int LoadedLibraryCount();

@@ -12,6 +12,8 @@ namespace {
 
 EndHook g_endHooks[3] = {nullptr, nullptr, nullptr};
 EndHook g_moduleRelease = nullptr;
+const char* g_outOfMemoryLine = nullptr;
+std::int32_t g_outOfMemoryExitCode = 0;
 
 void DoNothing() {}
 
@@ -52,8 +54,19 @@ void ReportFatalError(std::int32_t code) {
 }
 
 void ReportOutOfMemory() {
+  if (g_outOfMemoryLine != nullptr) {
+    // Unbuffered: nothing is allocated to write it.
+    std::fputs(g_outOfMemoryLine, stderr);
+    std::fputs("\r\n", stderr);
+    EndProgram(g_outOfMemoryExitCode);
+  }
   PlatformShowErrorBox(texts::kOutOfMemory, texts::kErrorCaption);
   EndProgram(0);
+}
+
+void SetOutOfMemoryEnd(const char* line, std::int32_t exitCode) {
+  g_outOfMemoryLine = line;
+  g_outOfMemoryExitCode = exitCode;
 }
 
 }  // namespace varneth

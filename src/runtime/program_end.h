@@ -26,7 +26,11 @@ void SetModuleRelease(EndHook release);
 // box, then EndProgram(0).
 [[noreturn]] void ReportFatalError(std::int32_t code);
 
-// Shows the out-of-memory box, then EndProgram(0).
+// Shows the out-of-memory box, then EndProgram(0); or, once the command line
+// has set a line with SetOutOfMemoryEnd, writes that line (and CR LF) to
+// standard error and ends with its exit code: a script must not read an
+// exhausted heap as success.
 [[noreturn]] void ReportOutOfMemory();
+void SetOutOfMemoryEnd(const char* line, std::int32_t exitCode);
 
 }  // namespace varneth

@@ -211,6 +211,20 @@ inline constexpr char kItemsStayed[] = " \xCF\xEE\xCE\xB4\xC4\xDC\xC9\xBE\xB3\xF
 inline constexpr char kSummaryDryRun[] = ": \xCA\xD4\xD4\xCB\xD0\xD0\xA3\xAC\xBD\xAB\xC9\xBE\xB3\xFD ";
 inline constexpr char kItemsUnchanged[] =
     " \xCF\xEE\xA3\xAC\xCE\xB4\xD7\xF6\xC8\xCE\xBA\xCE\xB8\xFC\xB8\xC4";
+// A dry run's place that would stay in part, as the run words it:
+// " (将剩余 " <keys> " 个键, " <values> " 个值; 将删除 " <keys> " 个键, " <values> " 个值)"
+inline constexpr char kWouldLeaveCountsLead[] = " (\xBD\xAB\xCA\xA3\xD3\xE0 ";
+inline constexpr char kValuesWouldLeaveThenGo[] = " \xB8\xF6\xD6\xB5; \xBD\xAB\xC9\xBE\xB3\xFD ";
+// A dry run's summary when something would stay:
+// ": 试运行，将删除 " <n> " 项，" <m> " 项将无法删除，未做任何更改"
+inline constexpr char kItemsWouldStay[] = " \xCF\xEE\xBD\xAB\xCE\xDE\xB7\xA8\xC9\xBE\xB3\xFD";
+inline constexpr char kNothingChanged[] =
+    "\xA3\xAC\xCE\xB4\xD7\xF6\xC8\xCE\xBA\xCE\xB8\xFC\xB8\xC4";
+// "  名称含有备份文件格式无法记录的字符（NUL），Varneth 不删除"
+inline constexpr char kStayedUncarriableName[] =
+    "  \xC3\xFB\xB3\xC6\xBA\xAC\xD3\xD0\xB1\xB8\xB7\xDD\xCE\xC4\xBC\xFE\xB8\xF1\xCA\xBD"
+    "\xCE\xDE\xB7\xA8\xBC\xC7\xC2\xBC\xB5\xC4\xD7\xD6\xB7\xFB\xA3\xA8NUL\xA3\xA9\xA3\xACV"
+    "arneth \xB2\xBB\xC9\xBE\xB3\xFD";
 // A dry run whose backup could not be made:
 // "备份文件将无法写入：" <reason> "，实际运行时不会删除任何内容。"
 inline constexpr char kBackupWouldFail[] =
@@ -245,6 +259,13 @@ inline constexpr char kNoConsoleUser[] =
 inline constexpr char kErrorCaption[] = "error";
 // "内存不足"
 inline constexpr char kOutOfMemory[] = "\xC4\xDA\xB4\xE6\xB2\xBB\xD7\xE3";
+// On the command line, on standard error:
+// "内存不足，Varneth 已中止：当前的扩展名未处理完，之后的扩展名均未处理。"
+inline constexpr char kOutOfMemoryLine[] =
+    "\xC4\xDA\xB4\xE6\xB2\xBB\xD7\xE3\xA3\xACVarneth \xD2\xD1\xD6\xD0\xD6\xB9\xA3\xBA\xB5"
+    "\xB1\xC7\xB0\xB5\xC4\xC0\xA9\xD5\xB9\xC3\xFB\xCE\xB4\xB4\xA6\xC0\xED\xCD\xEA\xA3\xAC"
+    "\xD6\xAE\xBA\xF3\xB5\xC4\xC0\xA9\xD5\xB9\xC3\xFB\xBE\xF9\xCE\xB4\xB4\xA6\xC0\xED\xA1"
+    "\xA3";
 inline constexpr char kInternalErrorFormat[] = "program internal error number is %d. \r\n%s";
 
 // The binder's boxes.

@@ -57,9 +57,7 @@ std::vector<std::string> PlanCalls(const KeyOwner& owner) {
 void AppendClosingCalls(std::vector<std::string>& calls) {
   const std::vector<std::string> closing = {
       "walk 2 Software\\Classes\\." + kExtension,
-      "delete 3 Software\\Classes\\." + kExtension,
       "walk 2 Software\\Classes\\" + kExtension + "_auto_file",
-      "delete 3 Software\\Classes\\" + kExtension + "_auto_file",
       "delete 3 Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs\\." + kExtension,
       "notify 0 ",
   };
@@ -113,16 +111,9 @@ TEST_F(CleanupPlanCalls, FollowTheFixedOrder) {
   const std::string users = sid_ + "\\" + list;
   std::vector<std::string> expected = {
       "walk 4 " + users,
-      // The default value's empty name is passed over; the class is walked
-      // and deleted, each item forward with a key backward, then the class.
+      // The default value's empty name is passed over; the class's tree is
+      // deleted as one step.
       "walk 3 " + kClass,
-      "delete 4 " + kClass + "\\shell\\",
-      "delete 4 " + kClass + "\\shell\\open",
-      "delete 4 " + kClass + "\\shell\\v",
-      "delete 4 " + kClass + "\\shell",
-      "delete 4 " + kClass + "\\shell\\open\\",
-      "delete 4 " + kClass + "\\shell",
-      "delete 4 " + kClass,
       // The subkey's record has an empty name too: no walk for it.
       "walk 4 " + users,
       "delete 5 " + users + "\\",
@@ -131,9 +122,6 @@ TEST_F(CleanupPlanCalls, FollowTheFixedOrder) {
       "sid 0 " + sid_,
       "delete 5 " + sid_ + "\\" + kRecord,
       "walk 2 " + kRecord,
-      "delete 3 " + kRecord + "\\OpenWithProgids\\",
-      "delete 3 " + kRecord + "\\OpenWithProgids",
-      "delete 3 " + kRecord,
   };
   AppendClosingCalls(expected);
   EXPECT_EQ(calls, expected);
@@ -206,7 +194,6 @@ TEST_F(CleanupPlanCalls, AnEmptySidTextStillRunsEveryStep) {
       "sid 0 ",
       "delete 5 " + sid_ + "\\" + kRecord,
       "walk 2 " + kRecord,
-      "delete 3 " + kRecord,
   };
   AppendClosingCalls(expected);
   EXPECT_EQ(calls, expected);

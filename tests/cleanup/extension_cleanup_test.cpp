@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it relies on.
+#include <psapi.h>
 
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -136,6 +141,111 @@ TEST(RunExtensionCleanup, SavesAndRemovesAnotherUsersKeysByTheirHkeyUsersPaths) 
   RemoveTree(HKEY_CURRENT_USER, ownClassKey);
 }
 
+// Names a value with a NUL inside, as only the native call can.
+void SetValueNamedWithANul(const std::string& path, const std::wstring& name) {
+  struct CountedName {
+    USHORT length, room;
+    const wchar_t* buffer;
+  };
+  using SetValue = LONG(WINAPI*)(HANDLE, const CountedName*, ULONG, ULONG, const void*, ULONG);
+  const auto set = reinterpret_cast<SetValue>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll"), "NtSetValueKey")));
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+  const auto bytes = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  const CountedName counted{bytes, bytes, name.data()};
+  const DWORD data = 1;
+  EXPECT_EQ(set(key, &counted, 0, REG_DWORD, &data, sizeof data), 0);
+  RegCloseKey(key);
+}
+
+TEST(RunExtensionCleanup, TheDryRunJudgesAPlaceAsTheRunThenLeavesIt) {
+  // A name the backup cannot carry (a NUL) and one code page 936 cannot
+  // hold (Korean) stay, with the keys above them; the rest goes.
+  const std::string place = "Software\\Classes\\.vntjudge";
+  RemoveTree(HKEY_CURRENT_USER, place);
+  AddString(HKEY_CURRENT_USER, place + "\\plain", "v", "x");
+  SetValueNamedWithANul(place, std::wstring(L"a\0b", 3));
+  HKEY korean;
+  const std::wstring koreanPath = WidenText(place.c_str()) + L"\\sub\\\uD55C";
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, koreanPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &korean, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(korean);
+  const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};
+
+  const CleanupOutcome dry = RunExtensionCleanup({"vntjudge", owner, TestFolder(), true});
+  const CleanupOutcome real = RunExtensionCleanup({"vntjudge", owner, TestFolder(), false});
+
+  ASSERT_EQ(dry.targets.size(), 1u);
+  ASSERT_EQ(real.targets.size(), 1u);
+  EXPECT_EQ(real.result, CleanupResult::kPartlyRemoved);
+  for (const TargetFate* fate : {&dry.targets[0], &real.targets[0]}) {
+    EXPECT_TRUE(fate->stayed);
+    EXPECT_TRUE(fate->why.uncarriedName);
+    EXPECT_TRUE(fate->why.unreachableName);
+    EXPECT_FALSE(fate->why.changedDuringRun);
+    // .vntjudge, sub and its Korean key stay with the NUL-named value; plain
+    // and its value go.
+    EXPECT_EQ(fate->left.keys, 3);
+    EXPECT_EQ(fate->left.values, 1);
+    EXPECT_EQ(fate->gone.keys, 1);
+    EXPECT_EQ(fate->gone.values, 1);
+  }
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, place + "\\plain"));
+  // The backup holds no line of the NUL-named value.
+  HANDLE file = CreateFileW(real.backupPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  std::wstring text(4096, L'\0');
+  DWORD read = 0;
+  ReadFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
+  CloseHandle(file);
+  text.resize(read / sizeof(wchar_t));
+  EXPECT_NE(text.find(L"\\plain]"), std::wstring::npos);
+  EXPECT_EQ(text.find(L"\"a"), std::wstring::npos);
+  DeleteFileW(real.backupPath.c_str());
+  RemoveDirectoryW(TestFolder().c_str());
+  RemoveTree(HKEY_CURRENT_USER, place);
+}
+
+// The peak working set: Wine keeps no peak of committed memory.
+SIZE_T PeakMemory() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return counters.PeakWorkingSetSize;
+}
+
+TEST(RunExtensionCleanup, SixtyMebibytesBelowAPlaceGoWithoutBeingHeldWhole) {
+  const std::string place = "Software\\Classes\\.vntbig";
+  RemoveTree(HKEY_CURRENT_USER, place);
+  constexpr int kValues = 60;
+  constexpr DWORD kSize = 1 << 20;
+  {
+    std::vector<BYTE> data(kSize, 0x5A);
+    for (int i = 0; i < kValues; ++i) {
+      const std::string name = std::to_string(i);
+      AddValue(HKEY_CURRENT_USER, place, name.c_str(), REG_BINARY, data.data(), kSize);
+    }
+  }
+  const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};
+  const SIZE_T before = PeakMemory();
+  const CleanupOutcome outcome = RunExtensionCleanup({"vntbig", owner, TestFolder(), false});
+  const SIZE_T growth = PeakMemory() - before;
+
+  EXPECT_EQ(outcome.result, CleanupResult::kRemoved);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, place));
+  WIN32_FILE_ATTRIBUTE_DATA file{};
+  ASSERT_TRUE(GetFileAttributesExW(outcome.backupPath.c_str(), GetFileExInfoStandard, &file));
+  // Each byte is "xx," in UTF-16: six bytes of file.
+  EXPECT_GT(file.nFileSizeLow + (static_cast<ULONGLONG>(file.nFileSizeHigh) << 32),
+            6ull * kValues * kSize);
+  // The export's text (360 MiB) or a second copy of the data (60 MiB) is never held.
+  EXPECT_LT(growth, 40u << 20) << growth;
+  DeleteFileW(outcome.backupPath.c_str());
+  RemoveDirectoryW(TestFolder().c_str());
+}
+
 class GuardedDeletion : public ScratchKeyTest {
  protected:
   // Saves the scratch tree as a backup would and gives back its snapshot.
@@ -198,30 +308,45 @@ TEST_F(GuardedDeletion, AValueGoesOnlyAsSaved) {
 // Every call that names a key, under any root, asks for the 64-bit view, so
 // that a 32-bit Varneth on 64-bit Windows works on the keys Explorer reads.
 struct ViewCalls {
-  int opensA = 0, opensW = 0, deletions = 0, withoutView = 0;
+  int opensA = 0, opensW = 0, deletions = 0, withoutView = 0, moreThanNeeded = 0;
+  std::vector<HKEY> deletable;  // opened with DELETE, as themselves
+  int deletedOtherwise = 0;     // a key deleted through any other handle
+  int deletableByPath = 0;      // opened with DELETE by more than one name
 };
 ViewCalls g_view;
 
-void NoteView(REGSAM access) {
+void NoteOpen(DWORD options, REGSAM access, LONG status, HKEY key, bool oneName) {
   if ((access & KEY_WOW64_64KEY) == 0) ++g_view.withoutView;
+  // Value changes and deletions need no rights over the key's security, its
+  // subkeys' creation or links.
+  if ((access & (WRITE_DAC | WRITE_OWNER | KEY_CREATE_LINK | KEY_CREATE_SUB_KEY)) != 0) {
+    ++g_view.moreThanNeeded;
+  }
+  if (status == ERROR_SUCCESS && (access & DELETE) != 0 && (options & REG_OPTION_OPEN_LINK) != 0) {
+    g_view.deletable.push_back(key);
+    if (!oneName) ++g_view.deletableByPath;
+  }
 }
 LONG WINAPI OpenA(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
   ++g_view.opensA;
-  NoteView(access);
-  return RegOpenKeyExA(root, path, options, access, key);
+  const LONG status = RegOpenKeyExA(root, path, options, access, key);
+  NoteOpen(options, access, status, *key, path == nullptr || std::strchr(path, '\\') == nullptr);
+  return status;
 }
 LONG WINAPI OpenW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
   ++g_view.opensW;
-  NoteView(access);
-  return RegOpenKeyExW(root, path, options, access, key);
+  const LONG status = RegOpenKeyExW(root, path, options, access, key);
+  NoteOpen(options, access, status, *key, path == nullptr || std::wcschr(path, L'\\') == nullptr);
+  return status;
 }
-LONG WINAPI DeleteA(HKEY root, LPCSTR path, REGSAM access, DWORD reserved) {
+LONG WINAPI DeleteByHandle(HKEY key) {
   ++g_view.deletions;
-  NoteView(access);
-  return RegDeleteKeyExA(root, path, access, reserved);
+  const auto& opened = g_view.deletable;
+  if (std::find(opened.begin(), opened.end(), key) == opened.end()) ++g_view.deletedOtherwise;
+  return DeleteKeyByHandle(key);
 }
 
-TEST(RunExtensionCleanup, NamesTheSixtyFourBitViewInEveryCall) {
+TEST(RunExtensionCleanup, DeletesThroughCheckedHandlesWithTheLeastAccessInTheView) {
   const std::string cls = "SOFTWARE\\Classes\\VarnethView.Doc";
   const std::string list =
       "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vntview";
@@ -229,22 +354,30 @@ TEST(RunExtensionCleanup, NamesTheSixtyFourBitViewInEveryCall) {
   AddString(HKEY_LOCAL_MACHINE, cls + "\\shell\\open\\command", "", "editor.exe");
   AddString(HKEY_CURRENT_USER, list + "\\OpenWithProgids", "VarnethView.Doc", "");
   AddString(HKEY_CURRENT_USER, "Software\\Classes\\.vntview\\sub", "v", "x");
+  // A value named like the place, in the key above it: both go.
+  AddString(HKEY_CURRENT_USER, "Software\\Classes", ".vntview", "same name");
   const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring folder = std::wstring(temp) + L"varneth-view-test";
 
   g_view = {};
-  SetRegistryCalls({OpenA, OpenW, DeleteA});
+  SetRegistryCalls({OpenA, OpenW, DeleteByHandle});
   const CleanupOutcome outcome = RunExtensionCleanup({"vntview", owner, folder, false});
   SetRegistryCalls({});
 
   EXPECT_EQ(outcome.result, CleanupResult::kRemoved);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, cls));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\.vntview"));
+  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, "Software\\Classes", ".vntview"));
   EXPECT_GT(g_view.opensA, 0);
   EXPECT_GT(g_view.opensW, 0);
   EXPECT_GE(g_view.deletions, 6);  // the class's four keys, the list, .vntview\sub, ...
   EXPECT_EQ(g_view.withoutView, 0);
+  EXPECT_EQ(g_view.moreThanNeeded, 0);
+  EXPECT_EQ(g_view.deletedOtherwise, 0);
+  // Each key to delete is opened relative to its parent.
+  EXPECT_EQ(g_view.deletableByPath, 0);
   DeleteFileW(outcome.backupPath.c_str());
   RemoveDirectoryW(folder.c_str());
 }

@@ -39,11 +39,12 @@ inline void AddString(HKEY root, const std::string& path, const char* name, cons
   AddValue(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
 }
 
-// Makes `path` below HKEY_CURRENT_USER a registry link to `target` (a path
-// such as \Registry\Machine\Software\X).
-inline void MakeLink(const std::string& path, const std::wstring& target) {
+// Makes `path` below the root a registry link to `target` (a path such as
+// \Registry\Machine\Software\X).
+inline void MakeLink(const std::string& path, const std::wstring& target,
+                     HKEY root = HKEY_CURRENT_USER) {
   HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+  ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
                             KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_SUCCESS);
   RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
@@ -53,9 +54,9 @@ inline void MakeLink(const std::string& path, const std::wstring& target) {
 }
 
 // Removes the link itself, never its target.
-inline void RemoveLink(const std::string& path) {
+inline void RemoveLink(const std::string& path, HKEY root = HKEY_CURRENT_USER) {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key) ==
+  if (RegOpenKeyExA(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key) ==
       ERROR_SUCCESS) {
     RegDeleteKeyExA(key, "", 0, 0);
     RegCloseKey(key);

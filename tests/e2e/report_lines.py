@@ -28,11 +28,19 @@ def stayed(key: str, left_keys: int, left_values: int, gone_keys: int, gone_valu
 
 
 def would_keep(key: str) -> str:
-    """In a dry run, a place that would stay (a registry link): no counts."""
+    """In a dry run, a kept class."""
     return f"将保留: {key}"
 
 
-def dry_run_summary(ext: str, count: int) -> str:
+def would_stay(key: str, left_keys: int, left_values: int, gone_keys: int, gone_values: int) -> str:
+    """In a dry run, a place the run would leave, worded as the run's line."""
+    return (f"将保留: {key} (将剩余 {left_keys} 个键, {left_values} 个值; "
+            f"将删除 {gone_keys} 个键, {gone_values} 个值)")
+
+
+def dry_run_summary(ext: str, count: int, staying: int = 0) -> str:
+    if staying:
+        return f"{ext}: 试运行，将删除 {count} 项，{staying} 项将无法删除，未做任何更改"
     return f"{ext}: 试运行，将删除 {count} 项，未做任何更改"
 
 

@@ -13,7 +13,7 @@ from pathlib import Path
 import wine_console as wc
 from reg_text import read_reg, read_reg_file
 from report_lines import (CHANGED_DURING_RUN, CP, KEEPS_CLASS_NAMES, UNREACHABLE, lines, place,
-                          stayed, stayed_pattern)
+                          stayed, stayed_pattern, would_stay)
 from test_cleanup import (FILE_EXTS, MACHINE_CLASSES, RECENT, USER_CLASSES, association,
                           association_keys)
 
@@ -117,9 +117,11 @@ class BackupBound(wc.VarnethTestCase):
         escaped_class = f"{MACHINE_CLASSES}\\\\uD55C\\uAE00\\uD30C\\uC77C"
         escaped_key = f"{USER_CLASSES}\\.{ext}"
 
+        # The dry run names the places the run will leave, as it will.
         listing = wc.run_command_line(self.exe, ["/n", ext])
-        self.assertEqual(listing.returncode, 0)
-        self.assertIn(lines(place("将删除", escaped_class, 3, 1)), listing.stdout)
+        self.assertEqual(listing.returncode, 1)
+        self.assertIn(lines(would_stay(escaped_class, 3, 1, 0, 0), UNREACHABLE), listing.stdout)
+        self.assertIn(lines(would_stay(escaped_key, 3, 2, 0, 2), UNREACHABLE), listing.stdout)
 
         with tempfile.TemporaryDirectory() as folder:
             result = wc.run_command_line(self.exe, ["/b", wc.windows_path(folder), ext])

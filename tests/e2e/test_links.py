@@ -6,7 +6,7 @@ import unittest
 
 import wine_console as wc
 from test_cleanup import FILE_EXTS, MACHINE_CLASSES, USER_CLASSES, association, association_keys
-from report_lines import LINK, dry_run_summary, lines, stayed, would_keep
+from report_lines import CP, LINK, UNREACHABLE, dry_run_summary, lines, stayed, would_stay
 
 VICTIM_TEXT = '@="victim"\n"v"=dword:00000001\n\n'
 
@@ -20,31 +20,32 @@ class Links(wc.VarnethTestCase):
         machine_victim = r"HKEY_LOCAL_MACHINE\Software\VarnethVictim"
         user_victim = r"HKEY_CURRENT_USER\Software\VarnethVictim"
         # (extension, the link, what it points to, what is gone besides, the
-        # report's lines for the place that stayed)
+        # place that stays with what is left of it and what goes, its link line)
         cases = [
             ("vnlplace", f"{USER_CLASSES}\\.vnlplace", machine_victim,
              [f"{FILE_EXTS}\\.vnlplace", f"{USER_CLASSES}\\vnlplace_auto_file"],
-             [stayed(f"{USER_CLASSES}\\.vnlplace", 1, 0, 0, 0),
+             [(f"{USER_CLASSES}\\.vnlplace", 1, 0, 0, 0),
               f"{LINK}{USER_CLASSES}\\.vnlplace"]),
             ("vnlbelow", f"{USER_CLASSES}\\.vnlbelow\\sub", user_victim,
              [f"{FILE_EXTS}\\.vnlbelow", f"{MACHINE_CLASSES}\\VarnethLnk.vnlbelow"],
-             [stayed(f"{USER_CLASSES}\\.vnlbelow", 2, 0, 0, 2),
+             [(f"{USER_CLASSES}\\.vnlbelow", 2, 0, 0, 2),
               f"{LINK}{USER_CLASSES}\\.vnlbelow\\sub"]),
             ("vnlclass", f"{MACHINE_CLASSES}\\VarnethLnk.vnlclass\\shell\\link", user_victim,
              [f"{USER_CLASSES}\\.vnlclass", f"{MACHINE_CLASSES}\\VarnethLnk.vnlclass\\DefaultIcon"],
-             [stayed(f"{MACHINE_CLASSES}\\VarnethLnk.vnlclass", 3, 0, 3, 3),
+             [(f"{MACHINE_CLASSES}\\VarnethLnk.vnlclass", 3, 0, 3, 3),
               f"{LINK}{MACHINE_CLASSES}\\VarnethLnk.vnlclass\\shell\\link"]),
             ("vnlchoice", f"{FILE_EXTS}\\.vnlchoice\\UserChoice", user_victim,
              [f"{USER_CLASSES}\\.vnlchoice", f"{MACHINE_CLASSES}\\VarnethLnk.vnlchoice"],
-             [stayed(f"{FILE_EXTS}\\.vnlchoice", 2, 0, 2, 3),
+             [(f"{FILE_EXTS}\\.vnlchoice", 2, 0, 2, 3),
               f"{LINK}{FILE_EXTS}\\.vnlchoice\\UserChoice"]),
             # A link to the key above it: a cycle, which ends like anything else.
             ("vnlcycle", f"{USER_CLASSES}\\.vnlcycle\\loop", f"{USER_CLASSES}\\.vnlcycle",
              [f"{FILE_EXTS}\\.vnlcycle", f"{USER_CLASSES}\\vnlcycle_auto_file"],
-             [stayed(f"{USER_CLASSES}\\.vnlcycle", 2, 0, 0, 2),
+             [(f"{USER_CLASSES}\\.vnlcycle", 2, 0, 0, 2),
               f"{LINK}{USER_CLASSES}\\.vnlcycle\\loop"]),
         ]
-        for ext, link, target, gone, report in cases:
+        for ext, link, target, gone, (counts, link_line) in cases:
+            report = [stayed(*counts), link_line]
             with self.subTest(ext):
                 cls = f"VarnethLnk.{ext}"
                 self.seed_keys(association_keys(ext, [cls]) + [machine_victim, user_victim],
@@ -56,14 +57,12 @@ class Links(wc.VarnethTestCase):
                 self.addCleanup(wc.remove_link, link)
                 victims = {key: wc.export_key(key) for key in (machine_victim, user_victim)}
 
+                # The dry run says what the run then does, place by place,
+                # and ends as it will.
                 listing = wc.run_command_line(self.exe, ["/n", ext])
-                self.assertEqual(listing.returncode, 0, listing.stdout)
-                # A place that is a link would stay: not counted among the
-                # five places that would otherwise go.
-                is_place = link in association_keys(ext, [cls])
-                self.assertIn(lines(*([would_keep(link)] if is_place else []), report[-1]),
-                              listing.stdout)
-                self.assertIn(lines(dry_run_summary(ext, 5 - is_place)), listing.stdout)
+                self.assertEqual(listing.returncode, 1, listing.stdout)
+                self.assertIn(lines(would_stay(*counts), link_line), listing.stdout)
+                self.assertIn(lines(dry_run_summary(ext, 4, 1)), listing.stdout)
 
                 result = self.run_cleanup(ext)
                 self.assertEqual(result.returncode, 1, result.stdout)
@@ -73,6 +72,37 @@ class Links(wc.VarnethTestCase):
                     self.assertEqual(wc.export_key(key), text, key)
                 self.assert_gone(gone)
                 wc.remove_link(link)
+
+    def test_the_dry_run_names_each_place_as_the_run_then_leaves_it(self):
+        # A link below the extension's key, a Korean-named key below the
+        # automatic class, a value named like the Explorer record beside it
+        # and a class of the extension's own.
+        ext, cls = "vnljudge", "VarnethLnk.vnljudge"
+        self.seed_keys(association_keys(ext, [cls]),
+                       association(ext, [cls]) + f'[{USER_CLASSES}\\{ext}_auto_file\\\uD55C]\n'
+                       f'"v"="x"\n\n[{FILE_EXTS}]\n".{ext}"="same name"\n\n', unicode=True)
+        self.addCleanup(wc.reg, "delete", FILE_EXTS, "/v", f".{ext}", "/f")
+        link = f"{USER_CLASSES}\\.{ext}\\sub"
+        wc.delete_key(link)
+        wc.make_link(link, r"HKEY_CURRENT_USER\Software\VarnethVictim")
+        self.addCleanup(wc.remove_link, link)
+
+        dry = wc.run_command_line(self.exe, ["/n", ext])
+        real = self.run_cleanup(ext)
+
+        def places(stdout, words):
+            text = stdout.decode(CP)
+            for dry_word, run_word in words:
+                text = text.replace(dry_word, run_word)
+            return [line for line in text.split("\r\n")
+                    if line.startswith(("已删除: ", "未能删除: ", "  "))]
+        run_words = [("将保留: ", "未能删除: "), ("将剩余 ", "剩余 "), ("将删除", "已删除")]
+        self.assertEqual(places(dry.stdout, run_words), places(real.stdout, []))
+        self.assertIn(lines(UNREACHABLE), real.stdout)
+        self.assertIn(f"{LINK}{link}".encode(CP), real.stdout)
+        self.assertEqual((dry.returncode, real.returncode), (1, 1))
+        self.assertFalse(wc.value_exists(FILE_EXTS, f".{ext}"))
+        self.assert_gone([f"{MACHINE_CLASSES}\\{cls}", f"{FILE_EXTS}\\.{ext}"])
 
     def test_long_paths_go_like_short_ones(self):
         # 70 nested keys below .E, and an extension of 240 characters whose

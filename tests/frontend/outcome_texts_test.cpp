@@ -39,11 +39,12 @@ TEST(KeptClassReasonLine, SaysAndOthersOnlyPastTheUsersItNames) {
   RemoveTree(HKEY_LOCAL_MACHINE, classes + "VarnethThree.Doc");
 }
 
-// Windows 10 and 11 protect a default-app choice: its UserChoice takes no
-// change, and its deletion is refused for lack of access while the keys
-// beside it go.
-LONG WINAPI OpenTheChoiceForReading(HKEY parent, LPCSTR path, DWORD options, REGSAM access,
-                                    PHKEY key) {
+// Windows denies value writes in a UserChoice (its key can still be
+// deleted), and on Windows 10 and 11 protects some choices: their deletion
+// is refused for lack of access while the keys beside them go.
+bool g_protectChoice = false;
+
+LONG WINAPI DenyChoiceWrites(HKEY parent, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
   const size_t length = path == nullptr ? 0 : std::strlen(path);
   if (length >= 10 && _stricmp(path + length - 10, "UserChoice") == 0 &&
       (access & KEY_SET_VALUE) != 0) {
@@ -53,40 +54,49 @@ LONG WINAPI OpenTheChoiceForReading(HKEY parent, LPCSTR path, DWORD options, REG
 }
 
 // The deletion names the key by its own handle: the choice holds ProgId.
-LONG WINAPI RefuseTheChoice(HKEY key, LPCSTR name, REGSAM view, DWORD reserved) {
-  if (RegQueryValueExW(key, L"ProgId", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+LONG WINAPI RefuseTheChoice(HKEY key) {
+  if (g_protectChoice &&
+      RegQueryValueExW(key, L"ProgId", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
     return ERROR_ACCESS_DENIED;
   }
-  return RegDeleteKeyExA(key, name, view, reserved);
+  return DeleteKeyByHandle(key);
 }
 
-TEST(StayReasonLines, LeaveAProtectedChoiceToSettings) {
+TEST(StayReasonLines, AChoiceGoesWithItsKeyUnlessWindowsProtectsIt) {
   const std::string record =
       "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vntpdf";
-  RemoveTree(HKEY_CURRENT_USER, record);
-  AddString(HKEY_CURRENT_USER, record + "\\OpenWithList", "a", "viewer.exe");
-  AddString(HKEY_CURRENT_USER, record + "\\UserChoice", "ProgId", "VarnethPdf.Doc");
   const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring folder = std::wstring(temp) + L"varneth-choice-test";
+  for (const bool protect : {false, true}) {
+    RemoveTree(HKEY_CURRENT_USER, record);
+    AddString(HKEY_CURRENT_USER, record + "\\OpenWithList", "a", "viewer.exe");
+    AddString(HKEY_CURRENT_USER, record + "\\UserChoice", "ProgId", "VarnethPdf.Doc");
+    g_protectChoice = protect;
+    SetRegistryCalls({DenyChoiceWrites, RegOpenKeyExW, RefuseTheChoice});
+    const CleanupOutcome outcome = RunExtensionCleanup({"vntpdf", owner, folder, false});
+    SetRegistryCalls({});
 
-  SetRegistryCalls({OpenTheChoiceForReading, RegOpenKeyExW, RefuseTheChoice});
-  const CleanupOutcome outcome = RunExtensionCleanup({"vntpdf", owner, folder, false});
-  SetRegistryCalls({});
-
-  EXPECT_EQ(outcome.result, CleanupResult::kPartlyRemoved);
-  ASSERT_EQ(outcome.targets.size(), 1u);
-  const TargetFate& fate = outcome.targets[0];
-  EXPECT_TRUE(fate.stayed);
-  EXPECT_EQ(std::string(TargetDisplayName(fate.target).Bytes()), "HKEY_CURRENT_USER\\" + record);
-  // The record and its choice stayed, with ProgId; the list and its value went.
-  EXPECT_EQ((std::vector<int>{fate.left.keys, fate.left.values, fate.gone.keys, fate.gone.values}),
-            (std::vector<int>{2, 1, 1, 1}));
-  EXPECT_EQ(StayReasonLines(fate), std::vector<const char*>{texts::kStayedProtectedChoice});
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, record + "\\UserChoice"));
+    ASSERT_EQ(outcome.targets.size(), 1u);
+    const TargetFate& fate = outcome.targets[0];
+    EXPECT_EQ(std::string(TargetDisplayName(fate.target).Bytes()), "HKEY_CURRENT_USER\\" + record);
+    if (protect) {
+      // The record and its choice stayed, with ProgId; the list and its value went.
+      EXPECT_EQ(outcome.result, CleanupResult::kPartlyRemoved);
+      EXPECT_TRUE(fate.stayed);
+      EXPECT_EQ((std::vector<int>{fate.left.keys, fate.left.values, fate.gone.keys, fate.gone.values}),
+                (std::vector<int>{2, 1, 1, 1}));
+      EXPECT_EQ(StayReasonLines(fate), std::vector<const char*>{texts::kStayedProtectedChoice});
+      EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, record + "\\UserChoice"));
+    } else {
+      EXPECT_EQ(outcome.result, CleanupResult::kRemoved);
+      EXPECT_FALSE(fate.stayed);
+      EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, record));
+    }
+    DeleteFileW(outcome.backupPath.c_str());
+  }
   RemoveTree(HKEY_CURRENT_USER, record);
-  DeleteFileW(outcome.backupPath.c_str());
   RemoveDirectoryW(folder.c_str());
 }
 

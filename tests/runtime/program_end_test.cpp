@@ -95,6 +95,19 @@ TEST(StartRuntimeDeathTest, AFailedNewShowsOutOfMemoryInsteadOfThrowing) {
       testing::ExitedWithCode(0), ExpectedBox("error", texts::kOutOfMemory));
 }
 
+TEST(StartRuntimeDeathTest, OnTheCommandLineAnExhaustedHeapEndsWithItsLineAndCode) {
+  SetErrorBoxObserver(PrintBoxInHex);
+  EXPECT_EXIT(
+      {
+        StartRuntime();
+        SetOutOfMemoryEnd(texts::kOutOfMemoryLine, 1);
+        volatile std::size_t huge = static_cast<std::size_t>(-1) - 0xFFFF;
+        void* block = ::operator new(huge);
+        std::fprintf(stderr, "allocation returned %p", block);
+      },
+      testing::ExitedWithCode(1), std::string("^") + texts::kOutOfMemoryLine + "\r\n$");
+}
+
 TEST(Memory, ResizeKeepsContentsAndReleaseToleratesNothing) {
   char* block = static_cast<char*>(AllocateBlock(4));
   EXPECT_EQ(block[0], 0);

@@ -115,6 +115,12 @@ TEST(ProgramTexts, CommandLineTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kItemsStayed, ToCodePage936(" 项未能删除"));
   EXPECT_EQ(texts::kSummaryDryRun, ToCodePage936(": 试运行，将删除 "));
   EXPECT_EQ(texts::kItemsUnchanged, ToCodePage936(" 项，未做任何更改"));
+  EXPECT_EQ(texts::kOutOfMemoryLine, ToCodePage936("内存不足，Varneth 已中止：当前的扩展名未处理完，之后的扩展名均未处理。"));
+  EXPECT_EQ(texts::kWouldLeaveCountsLead, ToCodePage936(" (将剩余 "));
+  EXPECT_EQ(texts::kValuesWouldLeaveThenGo, ToCodePage936(" 个值; 将删除 "));
+  EXPECT_EQ(texts::kItemsWouldStay, ToCodePage936(" 项将无法删除"));
+  EXPECT_EQ(texts::kNothingChanged, ToCodePage936("，未做任何更改"));
+  EXPECT_EQ(texts::kStayedUncarriableName, ToCodePage936("  名称含有备份文件格式无法记录的字符（NUL），Varneth 不删除"));
   EXPECT_EQ(texts::kBackupWouldFail, ToCodePage936("备份文件将无法写入："));
   EXPECT_EQ(texts::kNothingWouldBeDeleted, ToCodePage936("，实际运行时不会删除任何内容。"));
   EXPECT_EQ(texts::kSummaryNotRemoved, ToCodePage936(": 关联未删除"));

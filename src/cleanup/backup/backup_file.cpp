@@ -123,15 +123,7 @@ DWORD WriteWhole(HANDLE file, const void* bytes, size_t count) {
   return ERROR_SUCCESS;
 }
 
-DWORD WriteAndFlush(HANDLE file, const std::wstring& content) {
-  const unsigned char byteOrderMark[] = {0xFF, 0xFE};
-  DWORD error = WriteWhole(file, byteOrderMark, sizeof byteOrderMark);
-  if (error == ERROR_SUCCESS) {
-    error = WriteWhole(file, content.data(), content.size() * sizeof(wchar_t));
-  }
-  if (error == ERROR_SUCCESS && !g_fileCalls.flush(file)) error = GetLastError();
-  return error;
-}
+constexpr unsigned char kByteOrderMark[] = {0xFF, 0xFE};
 
 // A backup is "<stem>.reg", or "<stem>-N.reg" when that name is taken. A
 // file being written is "<stem>.partial" (or "-N"): no name the registry
@@ -143,29 +135,6 @@ constexpr wchar_t kPartialSuffix[] = L".partial";
 std::wstring NumberedPath(const std::wstring& folder, const std::wstring& stem, int number,
                           const wchar_t* suffix) {
   return folder + L"\\" + stem + (number == 1 ? L"" : L"-" + std::to_wstring(number)) + suffix;
-}
-
-// Writes the content, flushed and closed, into a new file of a partial
-// name, which `partial` names; a file that could not be written whole is
-// removed.
-DWORD WritePartialFile(const std::wstring& folder, const std::wstring& stem,
-                       const std::wstring& content, std::wstring& partial) {
-  for (int number = 1; number <= kMostNumberedNames; ++number) {
-    partial = NumberedPath(folder, stem, number, kPartialSuffix);
-    FileHandle file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen()) {
-      const DWORD error = GetLastError();
-      // One left by a run that was killed stays as it is.
-      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
-      return error;
-    }
-    DWORD error = WriteAndFlush(file.Get(), content);
-    if (!file.Close() && error == ERROR_SUCCESS) error = GetLastError();
-    if (error != ERROR_SUCCESS) DeleteFileW(partial.c_str());
-    return error;
-  }
-  return ERROR_FILE_EXISTS;
 }
 
 }  // namespace
@@ -213,25 +182,69 @@ std::wstring BackupFileStem(TextRef extension, const SYSTEMTIME& localTime) {
 
 void SetBackupFileCalls(const BackupFileCalls& calls) { g_fileCalls = calls; }
 
-BackupFile WriteBackupFile(const std::wstring& folder, const std::wstring& stem,
-                           const std::wstring& content) {
+BackupWriter::~BackupWriter() {
+  if (file_ == INVALID_HANDLE_VALUE) return;
+  // Not finished: the partial file goes.
+  FileRedirectionOff redirectionOff;
+  g_fileCalls.close(file_);
+  DeleteFileW(partial_.c_str());
+}
+
+DWORD BackupWriter::Start(const std::wstring& folder, const std::wstring& stem) {
   // The path the report gives is where the file is: a 32-bit process would
   // otherwise write below SysWOW64 what it names below System32.
   FileRedirectionOff redirectionOff;
+  folder_ = folder;
+  stem_ = stem;
+  error_ = CreateFolderPath(folder);
+  if (error_ != ERROR_SUCCESS) return error_;
+  for (int number = 1; number <= kMostNumberedNames; ++number) {
+    partial_ = NumberedPath(folder, stem, number, kPartialSuffix);
+    file_ = CreateFileW(partial_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file_ != INVALID_HANDLE_VALUE) {
+      error_ = WriteWhole(file_, kByteOrderMark, sizeof kByteOrderMark);
+      return error_;
+    }
+    error_ = GetLastError();
+    // One left by a run that was killed stays as it is.
+    if (error_ != ERROR_FILE_EXISTS && error_ != ERROR_ALREADY_EXISTS) return error_;
+  }
+  return error_;
+}
+
+DWORD BackupWriter::Append(const std::wstring& text) {
+  if (error_ == ERROR_SUCCESS && file_ == INVALID_HANDLE_VALUE) error_ = ERROR_INVALID_HANDLE;
+  if (error_ != ERROR_SUCCESS) return error_;
+  FileRedirectionOff redirectionOff;
+  error_ = WriteWhole(file_, text.data(), text.size() * sizeof(wchar_t));
+  return error_;
+}
+
+BackupFile BackupWriter::Finish() {
+  FileRedirectionOff redirectionOff;
   BackupFile backup;
-  backup.path = NumberedPath(folder, stem, 1, kBackupSuffix);
-  backup.error = CreateFolderPath(folder);
-  if (backup.error != ERROR_SUCCESS) return backup;
-  std::wstring partial;
-  backup.error = WritePartialFile(folder, stem, content, partial);
-  if (backup.error != ERROR_SUCCESS) return backup;
+  backup.path = NumberedPath(folder_, stem_, 1, kBackupSuffix);
+  backup.error = error_;
+  if (file_ == INVALID_HANDLE_VALUE) {
+    if (backup.error == ERROR_SUCCESS) backup.error = ERROR_INVALID_HANDLE;
+    return backup;
+  }
+  if (backup.error == ERROR_SUCCESS && !g_fileCalls.flush(file_)) backup.error = GetLastError();
+  const bool closed = g_fileCalls.close(file_) != FALSE;
+  if (!closed && backup.error == ERROR_SUCCESS) backup.error = GetLastError();
+  file_ = INVALID_HANDLE_VALUE;
+  if (backup.error != ERROR_SUCCESS) {
+    DeleteFileW(partial_.c_str());
+    return backup;
+  }
   // Only a whole, flushed file gets a backup's name. MoveFileExW without
   // MOVEFILE_REPLACE_EXISTING never replaces a file, so a name taken since
   // (or before) is passed over; write-through returns once the new name is
   // on disk.
   for (int number = 1; number <= kMostNumberedNames; ++number) {
-    const std::wstring path = NumberedPath(folder, stem, number, kBackupSuffix);
-    if (MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    const std::wstring path = NumberedPath(folder_, stem_, number, kBackupSuffix);
+    if (MoveFileExW(partial_.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
       backup.path = path;
       backup.error = ERROR_SUCCESS;
       return backup;
@@ -239,8 +252,15 @@ BackupFile WriteBackupFile(const std::wstring& folder, const std::wstring& stem,
     backup.error = GetLastError();
     if (backup.error != ERROR_FILE_EXISTS && backup.error != ERROR_ALREADY_EXISTS) break;
   }
-  DeleteFileW(partial.c_str());
+  DeleteFileW(partial_.c_str());
   return backup;
+}
+
+BackupFile WriteBackupFile(const std::wstring& folder, const std::wstring& stem,
+                           const std::wstring& content) {
+  BackupWriter writer;
+  if (writer.Start(folder, stem) == ERROR_SUCCESS) writer.Append(content);
+  return writer.Finish();
 }
 
 DWORD CheckBackupFolder(const std::wstring& folder) {

@@ -46,6 +46,30 @@ void SetBackupFileCalls(const BackupFileCalls& calls);
 // names a folder may have, below an existing folder that takes one.
 DWORD CheckBackupFolder(const std::wstring& folder);
 
+// A backup written as it is made, so that its text is never held whole:
+// Start creates the folder when missing and a new file "<stem>.partial" (or
+// "-N"), Append adds text as UTF-16LE (the first failure is kept, and later
+// appends do nothing), Finish flushes, closes and names it as WriteBackupFile
+// does. A file that is not finished, or not whole, is removed.
+class BackupWriter {
+ public:
+  BackupWriter() = default;
+  BackupWriter(const BackupWriter&) = delete;
+  BackupWriter& operator=(const BackupWriter&) = delete;
+  ~BackupWriter();
+  DWORD Start(const std::wstring& folder, const std::wstring& stem);
+  DWORD Append(const std::wstring& text);
+  BackupFile Finish();
+  DWORD Error() const { return error_; }
+
+ private:
+  std::wstring folder_;
+  std::wstring stem_;
+  std::wstring partial_;
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  DWORD error_ = ERROR_SUCCESS;
+};
+
 // Creates the folder when missing, then writes `content` as UTF-16LE with a
 // byte-order mark into a new file "<stem>.partial", flushes and closes it,
 // and only then names it "<stem>.reg", or "<stem>-2.reg", "<stem>-3.reg",

@@ -42,27 +42,24 @@ bool MayDeleteValue(BackupGuard& guard, HKEY root, TextRef keyPath, HKEY key,
   return !KeepsAClass(guard, path, name);
 }
 
-// Every value the open key holds now is held by the snapshot as it is.
-bool ValuesAreAsSaved(BackupGuard& guard, HKEY key, const std::wstring& path, DWORD count,
-                      DWORD longestName, DWORD largestData) {
-  std::vector<wchar_t> name(longestName + 1);
-  std::vector<BYTE> data(std::max<DWORD>(largestData, 1));
-  for (DWORD index = 0; index < count; ++index) {
-    DWORD nameLength = static_cast<DWORD>(name.size());
-    DWORD size = static_cast<DWORD>(data.size());
+// Every value the open key holds now is held by the snapshot as it is: the
+// values are compared until the listing ends, so one added after the key
+// was measured is compared too.
+bool ValuesAreAsSaved(BackupGuard& guard, HKEY key, const std::wstring& path) {
+  EnumBuffers buffers;
+  std::wstring valueName;
+  for (DWORD index = 0;; ++index) {
     DWORD type = REG_NONE;
-    const LONG status =
-        RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+    DWORD size = 0;
+    const LONG status = EnumValueWide(key, index, buffers, valueName, type, size);
     if (status == ERROR_NO_MORE_ITEMS) return true;
-    // A value that grew or appeared since the key was measured: not saved.
     if (status != ERROR_SUCCESS) return false;
-    const std::wstring valueName(name.data(), nameLength);
-    if (!IsAsSaved(FindSnapshotValue(*guard.snapshot, path, valueName), type, data.data(), size) ||
+    if (!IsAsSaved(FindSnapshotValue(*guard.snapshot, path, valueName), type,
+                   buffers.data.data(), size) ||
         KeepsAClass(guard, path, valueName)) {
       return false;
     }
   }
-  return true;
 }
 
 // `key` is the very key the deletion names, opened as itself.
@@ -73,16 +70,13 @@ bool MayDeleteKey(BackupGuard& guard, HKEY root, TextRef path, HKEY key) {
     return false;
   }
   DWORD subkeys = 0;
-  DWORD values = 0;
-  DWORD longestName = 0;
-  DWORD largestData = 0;
-  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                       &longestName, &largestData, nullptr, nullptr) != ERROR_SUCCESS) {
+  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+                       nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   // The platform refuses to delete a key that has subkeys; none is asked to.
   if (subkeys > 0) return false;
-  return ValuesAreAsSaved(guard, key, snapshotPath, values, longestName, largestData);
+  return ValuesAreAsSaved(guard, key, snapshotPath);
 }
 
 }  // namespace

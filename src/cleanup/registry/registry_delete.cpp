@@ -51,43 +51,54 @@ size_t FollowedPart(TextRef path, std::int32_t followedLength) {
   return std::min(static_cast<size_t>(followedLength), parent);
 }
 
+// The value `valueName` (nullptr: the default value) of the key at
+// `keyPath`, through a handle with no more access than that needs.
+bool DeleteValue(HKEY root, TextRef keyPath, const char* valueName, size_t followed,
+                 const DeletionCheck* check) {
+  RegistryKey key;
+  return OpenWithoutLinksA(root, keyPath.Bytes(), followed, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                           key) == ERROR_SUCCESS &&
+         (check == nullptr || check->mayDeleteValue(root, keyPath, key.Get(), valueName)) &&
+         RegDeleteValueA(key.Get(), valueName) == ERROR_SUCCESS;
+}
+
+// The key at `path`, opened as itself with DELETE and what its check reads
+// (its counts and values), checked and deleted through that very handle: the
+// key checked is the key deleted, whatever is renamed meanwhile, and a link,
+// or a key reached through one, is never deleted.
+bool DeleteKey(HKEY root, TextRef path, size_t followed, const DeletionCheck* check) {
+  RegistryKey key;
+  const LONG opened =
+      OpenWithoutLinksA(root, path.Bytes(), followed, DELETE | KEY_QUERY_VALUE, key);
+  // A key that may not be deleted is told as such (a protected choice).
+  if (opened == ERROR_ACCESS_DENIED && check != nullptr && check->keyDeletion) {
+    check->keyDeletion(root, path, opened);
+  }
+  if (opened != ERROR_SUCCESS) return false;
+  // A root is no key to delete.
+  if (IsPredefinedKey(key.Get())) return false;
+  if (check != nullptr && !check->mayDeleteKey(root, path, key.Get())) return false;
+  const LONG status = DeleteOpenKey(key.Get());
+  if (check != nullptr && check->keyDeletion) check->keyDeletion(root, path, status);
+  return status == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 bool DeleteRegistryItem(DeleteRootCode rootCode, TextRef path, const DeletionCheck* check,
-                        std::int32_t followedLength) {
+                        std::int32_t followedLength, ItemDeletion how) {
   const HKEY root = DeleteRootKey(rootCode);
   if (root == nullptr || TextLength(path) == 0) return false;
 
   const ItemPathParts item = SplitItemPath(path);
-  {
-    // Full access, as the key is opened to delete from it; no lesser access
-    // is tried when this is refused. Below the place each name is opened as
-    // itself, so no value of a link's target is ever reached.
-    RegistryKey key;
-    const char* valueName = item.hasValueName ? item.valueName.Bytes() : nullptr;
-    const size_t followed =
-        followedLength < 0 ? ParentLengthA(item.keyPath.Bytes())
-                           : std::min(static_cast<size_t>(followedLength),
-                                      static_cast<size_t>(TextLength(item.keyPath)));
-    if (OpenWithoutLinksA(root, item.keyPath.Bytes(), followed, KEY_ALL_ACCESS, key) ==
-            ERROR_SUCCESS &&
-        (check == nullptr || check->mayDeleteValue(root, item.keyPath, key.Get(), valueName)) &&
-        RegDeleteValueA(key.Get(), valueName) == ERROR_SUCCESS) {
-      return true;
-    }
-  }
-  // The key itself, opened as itself: a link, or a key reached through one,
-  // is never deleted. It is deleted through that very handle, so the key
-  // checked is the key deleted, whatever is renamed meanwhile.
-  RegistryKey key;
-  if (OpenWithoutLinksA(root, path.Bytes(), FollowedPart(path, followedLength), KEY_READ, key) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  if (check != nullptr && !check->mayDeleteKey(root, path, key.Get())) return false;
-  const LONG status = DeleteKeyA(key.Get(), "");
-  if (check != nullptr && check->keyDeletion) check->keyDeletion(root, path, status);
-  return status == ERROR_SUCCESS;
+  const char* valueName = item.hasValueName ? item.valueName.Bytes() : nullptr;
+  const size_t followed = followedLength < 0
+                              ? ParentLengthA(item.keyPath.Bytes())
+                              : std::min(static_cast<size_t>(followedLength),
+                                         static_cast<size_t>(TextLength(item.keyPath)));
+  const bool valueDeleted = DeleteValue(root, item.keyPath, valueName, followed, check);
+  if (valueDeleted && how == ItemDeletion::kValueOrKey) return true;
+  return DeleteKey(root, path, FollowedPart(path, followedLength), check) || valueDeleted;
 }
 
 }  // namespace varneth

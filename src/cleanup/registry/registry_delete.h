@@ -40,6 +40,13 @@ struct DeletionCheck {
   std::function<void(HKEY root, TextRef path, LONG status)> keyDeletion;
 };
 
+// What one path names to delete.
+enum class ItemDeletion {
+  kValueOrKey,   // the value, or when that cannot go, the key
+  kValueAndKey,  // the value and the key of that name both: a place whose
+                 // name a value of its parent also has
+};
+
 // The predefined root of a deletion code, or nullptr.
 HKEY DeleteRootKey(DeleteRootCode code);
 
@@ -54,8 +61,12 @@ HKEY DeleteRootKey(DeleteRootCode code);
 // and as itself, so a registry link is never followed nor deleted, and paths
 // of any length are reached. Everything is done in the 64-bit view. The
 // caller's text is not changed. True when something was deleted. With a
-// check, only the deletions it allows are made.
+// check, only the deletions it allows are made. With kValueAndKey the key
+// is deleted after the value too. The value goes through a handle with
+// KEY_QUERY_VALUE | KEY_SET_VALUE, the key through its own handle with
+// DELETE | KEY_QUERY_VALUE, the one its check read.
 bool DeleteRegistryItem(DeleteRootCode rootCode, TextRef path,
-                        const DeletionCheck* check = nullptr, std::int32_t followedLength = -1);
+                        const DeletionCheck* check = nullptr, std::int32_t followedLength = -1,
+                        ItemDeletion how = ItemDeletion::kValueOrKey);
 
 }  // namespace varneth

@@ -73,9 +73,11 @@ struct ExportBuffers {
 // so it is not deleted either).
 constexpr int kListingAttempts = 4;
 
-FILETIME LastWritten(HKEY key) {
+// The key's last write time; with `subkeys`, also how many subkeys it has
+// (left as it is when the key cannot be asked).
+FILETIME LastWritten(HKEY key, DWORD* subkeys = nullptr) {
   FILETIME time{};
-  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, subkeys, nullptr, nullptr, nullptr, nullptr,
                    nullptr, nullptr, &time);
   return time;
 }
@@ -85,7 +87,10 @@ FILETIME LastWritten(HKEY key) {
 LONG ListSubkeys(HKEY key, EnumBuffers& buffers, std::vector<std::wstring>& names) {
   for (int attempt = 0;; ++attempt) {
     names.clear();
-    const FILETIME before = LastWritten(key);
+    DWORD subkeys = MAXDWORD;
+    const FILETIME before = LastWritten(key, &subkeys);
+    // A key without subkeys, as most are, takes no listing.
+    if (subkeys == 0) return ERROR_SUCCESS;
     std::wstring name;
     LONG status = ERROR_SUCCESS;
     for (DWORD index = 0; (status = EnumSubkeyWide(key, index, buffers, name)) == ERROR_SUCCESS;
@@ -104,6 +109,10 @@ LONG ListSubkeys(HKEY key, EnumBuffers& buffers, std::vector<std::wstring>& name
   }
 }
 
+void Drain(ExportBuffers& buffers, std::wstring& out) {
+  if (buffers.visitor != nullptr && buffers.visitor->drain) buffers.visitor->drain(out);
+}
+
 void CountUnreachable(const std::wstring& name, ExportCounts& counts) {
   if (!NarrowExactly(name)) ++counts.unreachableNames;
 }
@@ -120,11 +129,19 @@ ExportStatus ExportValues(HKEY key, const std::wstring& fullPath, ExportBuffers&
     if (status == ERROR_NO_MORE_ITEMS || status == ERROR_KEY_DELETED) return {};
     if (status != ERROR_SUCCESS) return RegistryFailure(status);
     if (!CanCarryName(valueName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
+    if (!CanWriteName(valueName)) {
+      ++counts.uncarriedValues;
+      if (buffers.visitor != nullptr && buffers.visitor->uncarried) {
+        buffers.visitor->uncarried(fullPath, &valueName);
+      }
+      continue;
+    }
     const BYTE* data = buffers.enumeration.data.data();
     AppendValueLine(out, valueName, type, data, size);
     if (buffers.visitor != nullptr && buffers.visitor->value) {
       buffers.visitor->value(fullPath, valueName, type, data, size);
     }
+    Drain(buffers, out);
     CountUnreachable(valueName, counts);
     ++counts.values;
   }
@@ -134,6 +151,7 @@ ExportStatus ExportTree(HKEY key, const std::wstring& fullPath, ExportBuffers& b
                         std::wstring& out, ExportCounts& counts) {
   AppendKeyHeader(out, fullPath);
   if (buffers.visitor != nullptr && buffers.visitor->key) buffers.visitor->key(fullPath);
+  Drain(buffers, out);
   ++counts.keys;
   ExportStatus status = ExportValues(key, fullPath, buffers, out, counts);
   if (!status.Complete()) return status;
@@ -144,6 +162,13 @@ ExportStatus ExportTree(HKEY key, const std::wstring& fullPath, ExportBuffers& b
   for (const std::wstring& childName : children) {
     if (!CanCarryName(childName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
     const std::wstring childPath = fullPath + L"\\" + childName;
+    if (!CanWriteName(childName)) {
+      ++counts.uncarriedKeys;
+      if (buffers.visitor != nullptr && buffers.visitor->uncarried) {
+        buffers.visitor->uncarried(childPath, nullptr);
+      }
+      continue;
+    }
     RegistryKey child;
     const LONG opened =
         OpenKeyW(key, childName.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | KEY_QUERY_VALUE, child);
@@ -166,6 +191,8 @@ ExportStatus ExportTree(HKEY key, const std::wstring& fullPath, ExportBuffers& b
 bool CanCarryName(const std::wstring& name) {
   return name.find_first_of(L"\r\n") == std::wstring::npos;
 }
+
+bool CanWriteName(const std::wstring& name) { return name.find(L'\0') == std::wstring::npos; }
 
 void AppendKeyHeader(std::wstring& out, const std::wstring& fullPath) {
   out += L"\r\n[";

@@ -19,6 +19,10 @@ struct ExportCounts {
   // Names below the start key that the ANSI code page cannot hold: the
   // cleanup's ANSI registry calls cannot name those keys and values.
   std::int32_t unreachableNames = 0;
+  // Keys and values below the start key whose name holds a NUL, which the
+  // format cannot carry: they are not written, and so never deleted.
+  std::int32_t uncarriedKeys = 0;
+  std::int32_t uncarriedValues = 0;
 };
 
 // Why an export could not be made complete.
@@ -42,6 +46,13 @@ struct ExportVisitor {
                      const BYTE* data, DWORD size)>
       value;
   std::function<void(const std::wstring& linkFullPath)> link;
+  // A key or value left out for a name with a NUL: the key's full path, and
+  // the holding key's with the value's name.
+  std::function<void(const std::wstring& keyFullPath, const std::wstring* valueName)> uncarried;
+  // Given the text appended so far after each key header and value line: it
+  // may take the text away (write it out and clear it), so that an export
+  // of any size is never held whole.
+  std::function<void(std::wstring& out)> drain;
 };
 
 // Appends the open key, its values and every key below it with theirs,
@@ -52,7 +63,9 @@ struct ExportVisitor {
 // they changed meanwhile, so a sibling deleted by another program never makes
 // the export skip another; a subkey gone by the time it is read is gone.
 // Every name and buffer grows as the registry asks, so names and data of any
-// length come out exactly as stored.
+// length come out exactly as stored. A key or value whose name holds a NUL
+// is left out (with its subtree) and counted: the format has no way to write
+// it, and an importer would read another name.
 ExportStatus ExportKeyTree(HKEY key, const std::wstring& fullPath, std::wstring& out,
                            ExportCounts& counts, const ExportVisitor* visitor = nullptr);
 
@@ -73,5 +86,7 @@ void AppendValueLine(std::wstring& out, const std::wstring& name, DWORD type, co
 
 // False for a name holding CR or LF.
 bool CanCarryName(const std::wstring& name);
+// False for a name holding a NUL.
+bool CanWriteName(const std::wstring& name);
 
 }  // namespace varneth

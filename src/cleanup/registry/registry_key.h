@@ -1,10 +1,20 @@
 // An owned registry key handle: closed by its owner, so no early return can
-// leak one.
+// leak one. A predefined root (HKEY_LOCAL_MACHINE, ...) may be held but is
+// never closed: the platform may hand it back as the very handle asked from,
+// and closing it would close the process's own.
 #pragma once
 
 #include <windows.h>
 
 namespace varneth {
+
+// The predefined roots are the handle values 0x80000000 to 0x80000007
+// (sign-extended on 64-bit Windows), which no opening returns.
+inline bool IsPredefinedKey(HKEY key) {
+  const auto value = reinterpret_cast<LONG_PTR>(key);
+  return value >= static_cast<LONG_PTR>(static_cast<LONG>(0x80000000u)) &&
+         value <= static_cast<LONG_PTR>(static_cast<LONG>(0x80000007u));
+}
 
 class RegistryKey {
  public:
@@ -31,7 +41,7 @@ class RegistryKey {
     return &handle_;
   }
   void Close() {
-    if (handle_ != nullptr) RegCloseKey(handle_);
+    if (handle_ != nullptr && !IsPredefinedKey(handle_)) RegCloseKey(handle_);
     handle_ = nullptr;
   }
 

@@ -1,7 +1,16 @@
 #include "cleanup/registry/registry_open.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
+#include <type_traits>
+#include <vector>
+
+#include "cleanup/registry/registry_enum.h"
+#include "cleanup/registry/registry_names.h"
+#include "probes/process_token.h"
+#include "probes/system_binding.h"
+#include "runtime/wide_text.h"
 
 namespace varneth {
 namespace {
@@ -44,17 +53,18 @@ LONG OpenName(HKEY parent, const std::string& name, DWORD options, REGSAM access
 }
 
 // The one link of the platform's own that paths pass through: a user's
-// Software\Classes is their classes hive (<SID>_Classes). Its length in the
-// path (HKEY_CURRENT_USER\Software\Classes, HKEY_USERS\<SID>\Software\Classes),
-// or 0: every other key on the way is opened as itself, so a link that a
-// user's program made above a place leads nowhere either.
+// Software\Classes, which on Windows is a link to their classes hive. Where
+// it ends in the path (HKEY_CURRENT_USER\Software\Classes,
+// HKEY_USERS\<SID>\Software\Classes), or 0; `sidEnd` is where the SID ends
+// (0 for HKEY_CURRENT_USER).
 template <typename Char>
-size_t PlatformLinkLength(HKEY root, std::basic_string_view<Char> path) {
+size_t PlatformLinkLength(HKEY root, std::basic_string_view<Char> path, size_t& sidEnd) {
   size_t start = 0;
+  sidEnd = 0;
   if (root == HKEY_USERS) {
-    start = NextSeparator(path, 0);
-    if (start == path.size()) return 0;
-    ++start;
+    sidEnd = NextSeparator(path, 0);
+    if (sidEnd == path.size()) return 0;
+    start = sidEnd + 1;
   } else if (root != HKEY_CURRENT_USER) {
     return 0;
   }
@@ -70,18 +80,71 @@ size_t PlatformLinkLength(HKEY root, std::basic_string_view<Char> path) {
   return end == path.size() || path[end] == Char('\\') ? end : 0;
 }
 
+// The SID text of the user HKEY_CURRENT_USER belongs to: the process's.
+const std::wstring& ProcessUserSid() {
+  static const std::wstring sid = WidenText(GetProcessUserSidText());
+  return sid;
+}
+
+// A SID as written in a path; a character beyond ASCII names no SID.
+template <typename Char>
+std::wstring SidOfPath(std::basic_string_view<Char> sid) {
+  std::wstring wide;
+  for (const Char c : sid) {
+    const auto unit = static_cast<std::make_unsigned_t<Char>>(c);
+    wide += unit < 0x80 ? static_cast<wchar_t>(unit) : L'\uFFFF';
+  }
+  return wide;
+}
+
+// The target a link names in its SymbolicLinkValue, or nothing.
+std::wstring LinkTarget(HKEY link) {
+  std::vector<BYTE> data;
+  DWORD type = REG_NONE;
+  if (QueryValueWide(link, L"SymbolicLinkValue", type, data) != ERROR_SUCCESS ||
+      type != REG_LINK) {
+    return std::wstring();
+  }
+  std::wstring target(data.size() / sizeof(wchar_t), L'\0');
+  std::memcpy(target.data(), data.data(), target.size() * sizeof(wchar_t));
+  while (!target.empty() && target.back() == L'\0') target.pop_back();
+  return target;
+}
+
+// `key` holds the link at a user's Software\Classes, opened as itself. When
+// it names exactly that user's classes hive (\REGISTRY\USER\<SID>_Classes,
+// the platform's own link; letter case aside, as the registry compares), the
+// hive is opened in its place, directly below HKEY_USERS and as itself, so
+// what is reached is what was checked. Any other target is a link like any
+// other: kMetRegistryLink.
+LONG OpenUserClassesHive(const std::wstring& sid, DWORD access, RegistryKey& key) {
+  const std::wstring hive = sid + L"_Classes";
+  if (sid.empty() || !SameName(LinkTarget(key.Get()), L"\\REGISTRY\\USER\\" + hive)) {
+    key.Close();
+    return kMetRegistryLink;
+  }
+  const LONG status = OpenKeyW(HKEY_USERS, hive.c_str(), REG_OPTION_OPEN_LINK, access, key);
+  if (status != ERROR_SUCCESS) return status;
+  if (IsRegistryLink(key.Get())) {
+    key.Close();
+    return kMetRegistryLink;
+  }
+  return ERROR_SUCCESS;
+}
+
 template <typename Char>
 LONG OpenWithoutLinksOf(HKEY root, std::basic_string_view<Char> path, size_t followedLength,
                         REGSAM access, RegistryKey& key, RegistryKey* keptParent) {
   using String = std::basic_string<Char>;
-  followedLength = std::min({followedLength, path.size(), PlatformLinkLength(root, path)});
-  // The part as named: the place's parent. An empty part is the root itself,
-  // which is opened again so that the handle can be owned.
-  LONG status = OpenName(root, String(path.substr(0, followedLength)), 0,
-                         followedLength == path.size() ? access : KEY_READ, key);
-  if (status != ERROR_SUCCESS) return status;
+  // The platform's link is taken only within the part the caller names as
+  // the place's parent: a place that is itself Software\Classes is a link.
+  size_t sidEnd = 0;
+  const size_t linkEnd = PlatformLinkLength(root, path, sidEnd);
+  const bool mayTakePlatformLink = linkEnd != 0 && linkEnd <= followedLength;
+  // From the root itself, which is held but never opened again nor closed.
+  *key.Put() = root;
   RegistryKey parent;
-  size_t at = followedLength;
+  size_t at = 0;
   while (at < path.size()) {
     if (path[at] == Char('\\')) {
       ++at;
@@ -90,13 +153,21 @@ LONG OpenWithoutLinksOf(HKEY root, std::basic_string_view<Char> path, size_t fol
     const size_t end = NextSeparator(path, at);
     const bool last = path.find_first_not_of(Char('\\'), end) == std::basic_string_view<Char>::npos;
     parent = std::move(key);
-    // KEY_QUERY_VALUE as well, to tell a link by its value.
-    status = OpenName(parent.Get(), String(path.substr(at, end - at)), REG_OPTION_OPEN_LINK,
-                      (last ? access : KEY_READ) | KEY_QUERY_VALUE, key);
+    // KEY_QUERY_VALUE is what telling a link by its value needs; keys on the
+    // way need nothing more.
+    const REGSAM wanted = (last ? access : 0) | KEY_QUERY_VALUE;
+    LONG status = OpenName(parent.Get(), String(path.substr(at, end - at)), REG_OPTION_OPEN_LINK,
+                           wanted, key);
     if (status != ERROR_SUCCESS) return status;
     if (IsRegistryLink(key.Get())) {
-      key.Close();
-      return kMetRegistryLink;
+      if (!mayTakePlatformLink || end != linkEnd) {
+        key.Close();
+        return kMetRegistryLink;
+      }
+      const std::wstring sid =
+          root == HKEY_USERS ? SidOfPath(path.substr(0, sidEnd)) : ProcessUserSid();
+      status = OpenUserClassesHive(sid, wanted, key);
+      if (status != ERROR_SUCCESS) return status;
     }
     at = end;
   }
@@ -121,9 +192,9 @@ LONG OpenKeyW(HKEY parent, const wchar_t* path, DWORD options, REGSAM access, Re
   return status;
 }
 
-LONG DeleteKeyA(HKEY parent, const char* name) {
-  return g_calls.deleteKeyA(parent, name, kRegistryView, 0);
-}
+LONG WINAPI DeleteKeyByHandle(HKEY key) { return BoundDeleteKeyByHandle(key); }
+
+LONG DeleteOpenKey(HKEY key) { return g_calls.deleteKey(key); }
 
 bool IsRegistryLink(HKEY key) {
   DWORD type = REG_NONE;

@@ -15,13 +15,17 @@ namespace varneth {
 // neither followed nor opened.
 inline constexpr LONG kMetRegistryLink = ERROR_CANT_RESOLVE_FILENAME;
 
+// Deletes the very key the handle refers to, opened with DELETE (NtDeleteKey,
+// bound on first use); the platform refuses a key that has subkeys.
+LONG WINAPI DeleteKeyByHandle(HKEY key);
+
 // The calls that open and delete keys, all made through here. Tests watch
 // them (and make a key refuse to open, which Wine never does); nothing else
 // changes them.
 struct RegistryCalls {
   LONG(WINAPI* openA)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) = RegOpenKeyExA;
   LONG(WINAPI* openW)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY) = RegOpenKeyExW;
-  LONG(WINAPI* deleteKeyA)(HKEY, LPCSTR, REGSAM, DWORD) = RegDeleteKeyExA;
+  LONG(WINAPI* deleteKey)(HKEY) = DeleteKeyByHandle;
 };
 void SetRegistryCalls(const RegistryCalls& calls);
 const RegistryCalls& CurrentRegistryCalls();
@@ -31,23 +35,26 @@ const RegistryCalls& CurrentRegistryCalls();
 LONG OpenKeyA(HKEY parent, const char* path, DWORD options, REGSAM access, RegistryKey& key);
 LONG OpenKeyW(HKEY parent, const wchar_t* path, DWORD options, REGSAM access, RegistryKey& key);
 
-// RegDeleteKeyExA in the view: deletes the subkey `name` of the open parent,
-// or with an empty name the open key itself, which the platform refuses
-// while it has subkeys.
-LONG DeleteKeyA(HKEY parent, const char* name);
+// Deletes the open key itself through the registry calls above. The key was
+// opened in the view, so the handle names the key of that view.
+LONG DeleteOpenKey(HKEY key);
 
 // True when the key, opened as itself, is a registry link: the platform keeps
 // a link's target in its value SymbolicLinkValue of type REG_LINK.
 bool IsRegistryLink(HKEY key);
 
-// Opens the key `path` below `root`. Its first `followedLength` characters
-// name the place's parent and are opened as the platform names them (its own
-// links, such as HKCU\Software\Classes on Windows, lead where they should);
-// every name after that is opened relative to the key before it and as
-// itself, so a link there is never followed: the status is then
-// kMetRegistryLink. Relative openings also take paths of any length, which
-// the ANSI calls cannot. With `parent`, the key before the last name is kept
-// open there (when the path has a name after `followedLength`).
+// Opens the key `path` below `root`, each name relative to the key before it
+// and as itself, so a link on the way or at the end is never followed: the
+// status is then kMetRegistryLink. The one exception lies within the path's
+// first `followedLength` characters (the place's parent): a user's
+// Software\Classes (below HKEY_CURRENT_USER or HKEY_USERS\<SID>) that is a
+// link naming exactly \REGISTRY\USER\<that SID>_Classes, the platform's own,
+// is replaced by that hive, opened directly below HKEY_USERS; where it is no
+// link (Wine) it is opened as any key. An empty path gives the root itself,
+// held but never closed. Relative openings also take paths of any length,
+// which the ANSI calls cannot. Keys on the way are opened with
+// KEY_QUERY_VALUE alone; the key itself with `access` and that. With
+// `parent`, the key before the last name is kept open there.
 LONG OpenWithoutLinks(HKEY root, std::wstring_view path, size_t followedLength, REGSAM access,
                       RegistryKey& key, RegistryKey* parent = nullptr);
 LONG OpenWithoutLinksA(HKEY root, std::string_view path, size_t followedLength, REGSAM access,

@@ -61,17 +61,28 @@ bool OpenChild(HKEY parent, TextRef name, RegistryKey& key) {
   return false;
 }
 
-void ListValues(WalkState& walk, HKEY key, const Text& keyPath) {
+// True for the value a registry link keeps its target in.
+bool IsLinkTarget(const RegistryValueInfo& info) {
+  return info.type == REG_LINK && lstrcmpiA(info.name.Bytes(), "SymbolicLinkValue") == 0;
+}
+
+// Lists the key's values; false when one tells that the key is a registry
+// link (opened as itself, a link holds its target as a value).
+bool ListValues(WalkState& walk, HKEY key, const Text& keyPath) {
   for (DWORD index = 0; EnumValueInfo(key, index, walk.info) == ERROR_SUCCESS; ++index) {
+    if (IsLinkTarget(walk.info)) return false;
     walk.records.push_back(RegistryKeyRecord{kValueRecord, keyPath, walk.info});
     ReportProgress(walk);
     PumpWindowMessages();
   }
+  return true;
 }
 
-FILETIME LastWritten(HKEY key) {
+// The key's last write time; with `subkeys`, also how many subkeys it has
+// (left as it is when the key cannot be asked).
+FILETIME LastWritten(HKEY key, DWORD* subkeys = nullptr) {
   FILETIME time{};
-  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, subkeys, nullptr, nullptr, nullptr, nullptr,
                    nullptr, nullptr, &time);
   return time;
 }
@@ -82,36 +93,25 @@ FILETIME LastWritten(HKEY key) {
 // so it is not deleted either).
 constexpr int kListingAttempts = 4;
 
-// The key's subkey names, up to the first that cannot be read. The platform
-// numbers subkeys anew after every change, so a listing made while another
-// program added or deleted one may skip a sibling nobody touched: such a
-// listing is made again.
-std::vector<Text> ListSubkeyNames(WalkState& walk, HKEY key) {
-  std::vector<Text> names;
-  for (int attempt = 0; attempt < kListingAttempts; ++attempt) {
-    names.clear();
-    const FILETIME before = LastWritten(key);
-    for (DWORD index = 0; EnumSubkeyName(key, index, walk.name) == ERROR_SUCCESS; ++index) {
-      names.push_back(walk.name);
-    }
-    const FILETIME after = LastWritten(key);
-    if (CompareFileTime(&before, &after) == 0) break;
-  }
-  return names;
-}
-
 void Expand(WalkState& walk) {
   while (!walk.pending.empty()) {
     const PendingKey parent = std::move(walk.pending.back());
     walk.pending.pop_back();
-    for (const Text& name : ListSubkeyNames(walk, parent.handle.Get())) {
+    for (const Text& name : ListSubkeyNames(parent.handle.Get(), walk.name)) {
       Text childPath = ConcatTexts({parent.path, "\\", name});
+      // Opened as itself; a link is told by the values listed anyway, and
+      // passed over like a key that does not open.
       RegistryKey child;
-      if (OpenChild(parent.handle.Get(), name, child)) {
+      if (OpenKeyA(parent.handle.Get(), name.Bytes(), REG_OPTION_OPEN_LINK, KEY_READ, child) ==
+          ERROR_SUCCESS) {
         const HKEY childHandle = child.Get();
+        const size_t mark = walk.records.size();
         walk.pending.push_back(PendingKey{std::move(child), childPath});
         AppendKeyRecord(walk, childPath);
-        ListValues(walk, childHandle, childPath);
+        if (!ListValues(walk, childHandle, childPath)) {
+          walk.records.resize(mark);
+          walk.pending.pop_back();
+        }
       }
       PumpWindowMessages();
     }
@@ -137,7 +137,7 @@ void WalkStartKey(WalkState& walk, TextRef startPath, std::int32_t mode, size_t 
     RegistryKey again;
     if (OpenStart(walk.root, path, followedLength, again)) ListValues(walk, again.Get(), path);
   } else if (mode == kSubtree) {
-    ListValues(walk, start.Get(), path);
+    if (!ListValues(walk, start.Get(), path)) return;  // opened as itself: no link
     walk.pending.push_back(PendingKey{std::move(start), path});
     Expand(walk);
   }
@@ -185,7 +185,24 @@ void WalkRegistryTree(WalkRootCode rootCode, TextRef startPath, std::int32_t mod
     WalkRoot(walk, mode);
   }
   walk.pending.clear();
-  RegCloseKey(walk.root);
+  // The root is a predefined key, which is never closed: the process's own.
+}
+
+std::vector<Text> ListSubkeyNames(HKEY key, Text& name) {
+  std::vector<Text> names;
+  for (int attempt = 0; attempt < kListingAttempts; ++attempt) {
+    names.clear();
+    DWORD subkeys = MAXDWORD;
+    const FILETIME before = LastWritten(key, &subkeys);
+    // A key without subkeys, as most are, takes no listing.
+    if (subkeys == 0) break;
+    for (DWORD index = 0; EnumSubkeyName(key, index, name) == ERROR_SUCCESS; ++index) {
+      names.push_back(name);
+    }
+    const FILETIME after = LastWritten(key);
+    if (CompareFileTime(&before, &after) == 0) break;
+  }
+  return names;
 }
 
 LONG EnumSubkeyName(HKEY key, DWORD index, Text& name) {

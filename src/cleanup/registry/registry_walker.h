@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "cleanup/registry/registry_records.h"
 
@@ -38,6 +39,14 @@ using ProgressRoutine = std::function<void(std::int32_t recordCount)>;
 void WalkRegistryTree(WalkRootCode rootCode, TextRef startPath, std::int32_t mode,
                       RegistryRecordList& records, const ProgressRoutine& progressRoutine = {},
                       bool reportProgress = false, std::int32_t followedLength = -1);
+
+// The key's subkey names, up to the first that cannot be read, `name` being
+// the buffer each is read into. The platform numbers subkeys anew after every
+// change, so a listing made while another program added or deleted one may
+// skip a sibling nobody touched: such a listing is made again (at most four
+// times, so that a program writing below the key without pause cannot hold
+// the run up; a key such a listing misses is not saved, nor deleted).
+std::vector<Text> ListSubkeyNames(HKEY key, Text& name);
 
 // Reads the name of subkey `index` into `name` (RegEnumKeyA, room for the
 // registry's longest name of 255 characters). Gives the platform's status.

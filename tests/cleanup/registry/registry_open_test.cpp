@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cleanup/registry/registry_delete.h"
+#include "cleanup/registry/registry_walker.h"
 #include "cleanup/scratch_registry.h"
 
 namespace varneth {
@@ -85,6 +86,73 @@ TEST_F(OpenWithoutLinksTest, TheDeletionLeavesALinkAndItsTarget) {
   EXPECT_TRUE(DeleteRegistryItem(3, (place + "\\own").c_str(), nullptr, followed));
   EXPECT_FALSE(DeleteRegistryItem(3, place.c_str(), nullptr, followed));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, place));
+}
+
+// A user laid out as Windows lays one out: their class keys in the hive
+// HKEY_USERS\<SID>_Classes, and HKEY_USERS\<SID>\Software\Classes a link
+// (under Wine it is a plain key, so the test makes one).
+class PlatformLinkTest : public ::testing::Test {
+ protected:
+  static constexpr char kSid[] = "S-1-5-21-1000-2000-3000-1029";
+  static std::string Hive() { return std::string(kSid) + "_Classes"; }
+  static std::string Link() { return std::string(kSid) + "\\Software\\Classes"; }
+  void SetUp() override {
+    TearDown();
+    AddString(HKEY_USERS, Hive() + "\\.vntlink", "v", "user");
+    AddKey(HKEY_USERS, std::string(kSid) + "\\Software");
+    AddString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\.vntlink", "v", "machine");
+  }
+  void TearDown() override {
+    RemoveLink(Link(), HKEY_USERS);  // first: a tree deletion would follow it
+    RemoveTree(HKEY_USERS, kSid);
+    RemoveTree(HKEY_USERS, Hive());
+    RemoveTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\.vntlink");
+  }
+  static std::string ValueAt(HKEY root, const std::string& path) {
+    char text[32] = "";
+    DWORD size = sizeof text;
+    RegGetValueA(root, path.c_str(), "v", RRF_RT_REG_SZ, nullptr, text, &size);
+    return text;
+  }
+};
+
+TEST_F(PlatformLinkTest, TheUsersOwnLinkLeadsToTheirClassesHive) {
+  // Written in another letter case than the platform's \REGISTRY\USER\<SID>_Classes.
+  MakeLink(Link(), L"\\registry\\user\\s-1-5-21-1000-2000-3000-1029_classes", HKEY_USERS);
+  const std::string place = Link() + "\\.vntlink";
+  RegistryKey key;
+  ASSERT_EQ(OpenWithoutLinksA(HKEY_USERS, place, ParentLengthA(place), KEY_READ, key),
+            ERROR_SUCCESS);
+  EXPECT_EQ(ValueAt(key.Get(), ""), "user");
+  // The link is taken only as the place's parent, never as the place.
+  EXPECT_EQ(OpenWithoutLinksA(HKEY_USERS, Link(), ParentLengthA(Link()), KEY_READ, key),
+            kMetRegistryLink);
+  EXPECT_TRUE(DeleteRegistryItem(5, (place + "\\v").c_str()));
+  EXPECT_TRUE(DeleteRegistryItem(5, place.c_str()));
+  EXPECT_FALSE(KeyExists(HKEY_USERS, Hive() + "\\.vntlink"));
+  EXPECT_EQ(ValueAt(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\.vntlink"), "machine");
+}
+
+TEST_F(PlatformLinkTest, ALinkAtSoftwareClassesToAnyOtherKeyIsNotFollowed) {
+  const std::string place = Link() + "\\.vntlink";
+  for (const wchar_t* target : {L"\\Registry\\Machine\\Software\\Classes",
+                                L"\\REGISTRY\\USER\\S-1-5-21-1000-2000-3000-1030_Classes"}) {
+    RemoveLink(Link(), HKEY_USERS);
+    MakeLink(Link(), target, HKEY_USERS);
+    RegistryKey key;
+    EXPECT_EQ(OpenWithoutLinksA(HKEY_USERS, place, ParentLengthA(place), KEY_READ, key),
+              kMetRegistryLink);
+    EXPECT_FALSE(DeleteRegistryItem(5, (place + "\\v").c_str()));
+    EXPECT_FALSE(DeleteRegistryItem(5, place.c_str()));
+    RegistryRecordList records;
+    WalkRegistryTree(4, place.c_str(), kSubtree, records);
+    EXPECT_TRUE(records.empty());
+  }
+  // Followed as named, the first link does lead into the machine's classes.
+  RemoveLink(Link(), HKEY_USERS);
+  MakeLink(Link(), L"\\Registry\\Machine\\Software\\Classes", HKEY_USERS);
+  ASSERT_EQ(ValueAt(HKEY_USERS, place), "machine");
+  EXPECT_EQ(ValueAt(HKEY_USERS, Hive() + "\\.vntlink"), "user");
 }
 
 }  // namespace
