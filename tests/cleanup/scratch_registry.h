@@ -63,6 +63,19 @@ inline void RemoveLink(const std::string& path, HKEY root = HKEY_CURRENT_USER) {
   }
 }
 
+// True while `path` is still a link (opened as itself, it holds its REG_LINK
+// SymbolicLinkValue).
+inline bool LinkExists(const std::string& path, HKEY root = HKEY_CURRENT_USER) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD type = REG_NONE;
+  const LONG status = RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS && type == REG_LINK;
+}
+
 inline bool KeyExists(HKEY root, const std::string& path) {
   HKEY key;
   if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
