@@ -86,6 +86,25 @@ class ClassUse(wc.VarnethTestCase):
         self.assertEqual(machine, {own, own + "]"})
 
 
+    def test_a_key_the_system_reads_by_its_name_stays(self):
+        # avifil32 finds its file handlers below HKEY_CLASSES_ROOT\AVIFile,
+        # a key of Wine's own store as of Windows'; no extension names it.
+        system = f"{MACHINE_CLASSES}\\AVIFile"
+        before = wc.export_key(system)
+        self.assertNotEqual(before, "", "Wine's store has no AVIFile key")
+        self.seed_keys(association_keys("vntsys", []),
+                       f"[{FILE_EXTS}\\.vntsys\\OpenWithProgids]\n\"AVIFile\"=hex(0):\n\n")
+        folder = Path(tempfile.mkdtemp())
+        self.addCleanup(folder.rmdir)
+        self.addCleanup(lambda: [p.unlink() for p in folder.iterdir()])
+        # Should it go, its backup brings it back for the tests after this one.
+        self.addCleanup(lambda: [wc.reg("import", wc.windows_path(p)) for p in folder.iterdir()])
+
+        result = wc.run_command_line(self.exe, ["/b", wc.windows_path(folder), "vntsys"])
+
+        self.assertEqual(wc.export_key(system), before, result.stdout.decode(CP))
+        self.assertIn(f"已保留: {system}".encode(CP), result.stdout)
+
 if __name__ == "__main__":
     ClassUse.exe = wc.exe_from_argv()
     unittest.main(verbosity=2)

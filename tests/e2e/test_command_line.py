@@ -83,6 +83,17 @@ class CommandLine(wc.VarnethTestCase):
         self.assertEqual(result.returncode, 1)
         self.assertTrue(wc.key_exists(key))
 
+    def test_a_dry_run_whose_backup_would_fail_ends_as_the_run_does(self):
+        # The run deletes nothing and ends with 1; its dry run may not call
+        # that a success, whatever keeps the backup from being written.
+        key = r"HKEY_CURRENT_USER\Software\Classes\.vntclibf"
+        self.seed_keys([key], f'[{key}]\n@="x"\n\n')
+        with tempfile.NamedTemporaryFile() as not_a_folder:
+            args = ["/b", wc.windows_path(not_a_folder.name), "vntclibf"]
+            dry, real = self.run_args("/n", *args), self.run_args(*args)
+        self.assertEqual((dry.returncode, real.returncode), (1, 1), dry.stdout.decode(CP))
+        self.assertTrue(wc.key_exists(key))
+
     def test_an_extension_in_chinese_is_read_from_the_command_line(self):
         key = r"HKEY_CURRENT_USER\Software\Classes\.测试"
         self.seed_keys([key], f'[{key}]\n@="x"\n\n')

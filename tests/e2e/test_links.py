@@ -9,6 +9,17 @@ from test_cleanup import FILE_EXTS, MACHINE_CLASSES, USER_CLASSES, association, 
 from report_lines import CP, LINK, UNREACHABLE, dry_run_summary, lines, stayed, would_stay
 
 VICTIM_TEXT = '@="victim"\n"v"=dword:00000001\n\n'
+RUN_WORDS = [("将保留: ", "未能删除: "), ("将剩余 ", "剩余 "), ("将删除", "已删除")]
+
+
+def places(stdout, words=()):
+    """The report's place lines and the lines below them, a dry run's worded
+    as the run's."""
+    text = stdout.decode(CP)
+    for dry_word, run_word in words:
+        text = text.replace(dry_word, run_word)
+    return [line for line in text.split("\r\n")
+            if line.startswith(("已删除: ", "未能删除: ", "  "))]
 
 
 class Links(wc.VarnethTestCase):
@@ -90,19 +101,34 @@ class Links(wc.VarnethTestCase):
         dry = wc.run_command_line(self.exe, ["/n", ext])
         real = self.run_cleanup(ext)
 
-        def places(stdout, words):
-            text = stdout.decode(CP)
-            for dry_word, run_word in words:
-                text = text.replace(dry_word, run_word)
-            return [line for line in text.split("\r\n")
-                    if line.startswith(("已删除: ", "未能删除: ", "  "))]
-        run_words = [("将保留: ", "未能删除: "), ("将剩余 ", "剩余 "), ("将删除", "已删除")]
-        self.assertEqual(places(dry.stdout, run_words), places(real.stdout, []))
+        self.assertEqual(places(dry.stdout, RUN_WORDS), places(real.stdout))
         self.assertIn(lines(UNREACHABLE), real.stdout)
         self.assertIn(f"{LINK}{link}".encode(CP), real.stdout)
         self.assertEqual((dry.returncode, real.returncode), (1, 1))
         self.assertFalse(wc.value_exists(FILE_EXTS, f".{ext}"))
         self.assert_gone([f"{MACHINE_CLASSES}\\{cls}", f"{FILE_EXTS}\\.{ext}"])
+
+    def test_the_dry_run_foresees_what_stays_beside_a_link(self):
+        # A listed class that is a link stays, so the run keeps the list that
+        # names it; a value named like a place, in a key above it that is a
+        # link, stays too. The dry run must name both as the run leaves them.
+        ext, cls = "vnlfore", "VarnethLnk.vnlfore"
+        victim = r"HKEY_CURRENT_USER\Software\VarnethVictim"
+        recent = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\RecentDocs"
+        self.seed_keys(association_keys(ext, [cls]) + [victim, recent],
+                       association(ext, [cls]) + f'[{victim}]\n".{ext}"="victim"\n\n')
+        for link, target in ((f"{MACHINE_CLASSES}\\{cls}", victim), (recent, victim)):
+            wc.delete_key(link)
+            wc.make_link(link, target)
+            self.addCleanup(wc.remove_link, link)
+
+        dry = wc.run_command_line(self.exe, ["/n", ext])
+        real = self.run_cleanup(ext)
+
+        self.assertEqual(places(dry.stdout, RUN_WORDS), places(real.stdout))
+        self.assertEqual(dry.returncode, real.returncode)
+        self.assertTrue(wc.value_exists(victim, f".{ext}"))
+        self.assertTrue(wc.key_exists(f"{FILE_EXTS}\\.{ext}\\OpenWithProgids"))
 
     def test_long_paths_go_like_short_ones(self):
         # 70 nested keys below .E, and an extension of 240 characters whose
