@@ -12,16 +12,19 @@
 namespace varneth {
 namespace {
 
-// Keys of the class store itself (COM registration, MIME types, ...) and the
-// classes through which the shell extends every file, folder or drive
-// (HKEY_CLASSES_ROOT as the platform documents it).
+// Keys of the class store itself (COM registration and licensing, packaged
+// apps' classes, MIME types, the video-for-Windows file handlers that
+// avifil32 reads, ...) and the classes through which the shell extends every
+// file, folder or drive (HKEY_CLASSES_ROOT as the platform documents it).
 // clang-format off
 constexpr const wchar_t* kSystemClasses[] = {
-    L"*", L"AllFilesystemObjects", L"AppID", L"Applications", L"AudioCD", L"CLSID",
-    L"Component Categories", L"DesktopBackground", L"Directory", L"DirectShow", L"Drive", L"DVD",
-    L"FileType", L"Folder", L"Installer", L"Interface", L"LibraryFolder", L"Local Settings",
-    L"Media Type", L"MediaFoundation", L"MIME", L"NetServer", L"NetShare", L"Network", L"Printers",
-    L"PROTOCOLS", L"Record", L"SystemFileAssociations", L"TypeLib", L"Unknown", L"Wow6432Node",
+    L"*", L"ActivatableClasses", L"AllFilesystemObjects", L"AppID", L"Applications", L"AudioCD",
+    L"AVIFile", L"CLSID", L"Component Categories", L"DesktopBackground", L"Directory",
+    L"DirectShow", L"Drive", L"DVD", L"Extensions", L"FileType", L"Folder", L"Installer",
+    L"Interface", L"LibraryFolder", L"Licenses", L"Local Settings", L"Media Type",
+    L"MediaFoundation", L"MIME", L"NetServer", L"NetShare", L"Network", L"PackagedCom",
+    L"Printers", L"PROTOCOLS", L"Record", L"SystemFileAssociations", L"TypeLib", L"Unknown",
+    L"Wow6432Node",
 };
 // clang-format on
 
