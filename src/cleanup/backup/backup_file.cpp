@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "probes/file_redirection.h"
+#include "runtime/program_end.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
@@ -17,6 +18,14 @@ namespace {
 // and the whole path within MAX_PATH.
 constexpr size_t kLongestExtensionPart = 64;
 constexpr int kMostNumberedNames = 9999;
+
+// The writer whose file is open, for the end hook.
+BackupWriter* g_unfinished = nullptr;
+constexpr int kBackupEndHook = 3;
+
+void DiscardUnfinishedBackup() {
+  if (g_unfinished != nullptr) g_unfinished->Discard();
+}
 
 // Memory the shell allocated for the caller, freed with CoTaskMemFree.
 class ShellString {
@@ -182,11 +191,14 @@ std::wstring BackupFileStem(TextRef extension, const SYSTEMTIME& localTime) {
 
 void SetBackupFileCalls(const BackupFileCalls& calls) { g_fileCalls = calls; }
 
-BackupWriter::~BackupWriter() {
+BackupWriter::~BackupWriter() { Discard(); }
+
+void BackupWriter::Discard() {
+  if (g_unfinished == this) g_unfinished = nullptr;
   if (file_ == INVALID_HANDLE_VALUE) return;
-  // Not finished: the partial file goes.
   FileRedirectionOff redirectionOff;
   g_fileCalls.close(file_);
+  file_ = INVALID_HANDLE_VALUE;
   DeleteFileW(partial_.c_str());
 }
 
@@ -203,6 +215,8 @@ DWORD BackupWriter::Start(const std::wstring& folder, const std::wstring& stem) 
     file_ = CreateFileW(partial_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file_ != INVALID_HANDLE_VALUE) {
+      g_unfinished = this;
+      SetEndHook(kBackupEndHook, DiscardUnfinishedBackup);
       error_ = WriteWhole(file_, kByteOrderMark, sizeof kByteOrderMark);
       return error_;
     }
@@ -234,6 +248,7 @@ BackupFile BackupWriter::Finish() {
   const bool closed = g_fileCalls.close(file_) != FALSE;
   if (!closed && backup.error == ERROR_SUCCESS) backup.error = GetLastError();
   file_ = INVALID_HANDLE_VALUE;
+  if (g_unfinished == this) g_unfinished = nullptr;
   if (backup.error != ERROR_SUCCESS) {
     DeleteFileW(partial_.c_str());
     return backup;

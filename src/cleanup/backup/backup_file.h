@@ -61,6 +61,10 @@ class BackupWriter {
   DWORD Append(const std::wstring& text);
   BackupFile Finish();
   DWORD Error() const { return error_; }
+  // Closes and removes the unfinished file: the destructor does, and so does
+  // the program's end while one is open (an exhausted heap ends the program
+  // without unwinding), so no .partial file outlives a run that ended itself.
+  void Discard();
 
  private:
   std::wstring folder_;

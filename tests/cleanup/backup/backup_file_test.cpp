@@ -8,6 +8,8 @@
 #include <iterator>
 #include <string>
 
+#include "runtime/program_end.h"
+
 namespace varneth {
 namespace {
 
@@ -115,6 +117,25 @@ TEST_F(BackupFolder, OnlyAWholeFlushedFileGetsABackupsName) {
   const BackupFile next = WriteBackupFile(root_, L"stem", L"next");
   EXPECT_EQ(next.path, root_ + L"\\stem.reg");
   EXPECT_EQ(Read(next.path).size(), 2 + 2 * 4u);
+}
+
+// An exhausted heap ends the program where it stands, without unwinding:
+// the file being written goes all the same, through the program's end.
+TEST_F(BackupFolder, AnExhaustedHeapLeavesNoPartialFile) {
+  CreateDirectoryW(root_.c_str(), nullptr);
+  EXPECT_EXIT(
+      {
+        StartRuntime();
+        SetOutOfMemoryEnd("out of memory", 1);
+        BackupWriter writer;
+        writer.Start(root_, L"stem");
+        writer.Append(L"some of it");
+        volatile std::size_t huge = static_cast<std::size_t>(-1) - 0xFFFF;
+        void* block = ::operator new(huge);
+        ::operator delete(block);
+      },
+      testing::ExitedWithCode(1), "out of memory");
+  EXPECT_EQ(GetFileAttributesW((root_ + L"\\stem.partial").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(BackupFolder, AFileWhereTheFolderShouldBeIsAnError) {
