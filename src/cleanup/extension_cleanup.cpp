@@ -147,13 +147,13 @@ void JudgeAsTheRunWill(TargetFate& fate, const PlaceSurvey& survey) {
   fate.why.keepsClassNames = survey.keepsClassNames;
 }
 
-// The run opens a value's key without following a registry link on the way
-// (beyond the platform's own at the user's classes), so a value reached
-// through one stays.
+// The run opens a value's key, the place's parent, without following a
+// registry link on the way (beyond the platform's own at the user's classes,
+// which may be that key itself), so a value reached through one stays.
 bool LiesBehindLink(const CleanupTarget& value) {
   RegistryKey key;
-  return OpenWithoutLinks(value.root, value.keyPath, ParentLength(value.keyPath),
-                          KEY_QUERY_VALUE, key) == kMetRegistryLink;
+  return OpenWithoutLinks(value.root, value.keyPath, value.keyPath.size(), KEY_QUERY_VALUE,
+                          key) == kMetRegistryLink;
 }
 
 // How much backup text is gathered before it is written out.
