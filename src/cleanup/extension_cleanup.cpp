@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <unordered_set>
 
 #include "cleanup/backup/backup_file.h"
 #include "cleanup/backup/backup_guard.h"
@@ -143,6 +144,16 @@ void JudgeAsTheRunWill(TargetFate& fate, const PlaceSurvey& survey) {
   }
   fate.why.unreachableName = unreachablePlace || fate.counts.unreachableNames > 0;
   fate.why.uncarriedName = fate.counts.uncarriedKeys + fate.counts.uncarriedValues > 0;
+  fate.why.keepsClassNames = survey.keepsClassNames;
+}
+
+// The run opens a value's key, the place's parent, without following a
+// registry link on the way (beyond the platform's own at the user's classes,
+// which may be that key itself), so a value reached through one stays.
+bool LiesBehindLink(const CleanupTarget& value) {
+  RegistryKey key;
+  return OpenWithoutLinks(value.root, value.keyPath, value.keyPath.size(), KEY_QUERY_VALUE,
+                          key) == kMetRegistryLink;
 }
 
 // How much backup text is gathered before it is written out.
@@ -171,6 +182,9 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   const std::wstring folder = request.dryRun ? std::wstring() : BackupFolderOf(request);
   std::wstring stem;
   BackupWriter writer;
+  // A dry run's listed classes that would stay (folded): the run keeps their
+  // names in the user's list. The classes come first in the plan's order.
+  std::unordered_set<std::wstring> stayingClasses;
   const std::function<void(std::wstring&)> drain = [&](std::wstring& text) {
     if (text.size() < kBackupPieceChars) return;
     if (!request.dryRun) writer.Append(text);
@@ -193,6 +207,9 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
       fate.left.keys = 1;  // the link, as the run will count it
     }
     PlaceSurvey survey = StartPlaceSurvey(FullKeyPath(fate.target));
+    if (request.dryRun && IsExplorerRecord(fate.target, names)) {
+      SurveyClassList(survey, FullKeyPath(fate.target) + L"\\OpenWithProgids", stayingClasses);
+    }
     const bool saved = opened == ERROR_SUCCESS;
     anythingSaved = anythingSaved || saved;
     if (saved && !request.dryRun && stem.empty()) {
@@ -211,6 +228,15 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     if (request.dryRun && saved && fate.target.kind == TargetKind::kKey) {
       FinishPlaceSurvey(survey);
       JudgeAsTheRunWill(fate, survey);
+    }
+    if (request.dryRun && fate.stayed && fate.target.kind == TargetKind::kKey &&
+        fate.target.root == HKEY_LOCAL_MACHINE) {
+      stayingClasses.insert(FoldName(fate.target.keyPath.substr(MachineClassesPrefix().size())));
+    }
+    if (request.dryRun && saved && fate.target.kind == TargetKind::kValue &&
+        LiesBehindLink(fate.target)) {
+      fate.stayed = true;
+      fate.left.values = 1;
     }
     if (exported.Complete()) exported = status;
     // Nothing will be deleted: no need to read on.

@@ -52,6 +52,12 @@ PlaceSurvey StartPlaceSurvey(const std::wstring& placeFullPath) {
   return survey;
 }
 
+void SurveyClassList(PlaceSurvey& survey, const std::wstring& listFullPath,
+                     const std::unordered_set<std::wstring>& stayingClasses) {
+  survey.classList = Folded(listFullPath);
+  survey.stayingClasses = stayingClasses;
+}
+
 void SurveyThrough(ExportVisitor& visitor, PlaceSurvey& survey) {
   visitor.key = [&survey, next = std::move(visitor.key)](const std::wstring& path) {
     if (next) next(path);
@@ -76,6 +82,10 @@ void SurveyThrough(ExportVisitor& visitor, PlaceSurvey& survey) {
       if (!NarrowExactly(name)) {
         survey.substituted.insert(ValueKey(folded, SubstitutedForm(FoldName(name))));
       }
+    } else if (folded == survey.classList && survey.stayingClasses.count(FoldName(name)) != 0) {
+      ++survey.keptValues;
+      Keep(survey, folded);
+      survey.keepsClassNames = true;
     } else {
       survey.values.emplace_back(folded, FoldName(name));
     }

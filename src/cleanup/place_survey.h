@@ -28,12 +28,22 @@ struct PlaceSurvey {
   std::unordered_set<std::wstring> substituted;
   std::vector<std::wstring> keys;                               // every key, folded
   std::vector<std::pair<std::wstring, std::wstring>> values;    // key and name, folded
+  // The user's list of classes when it lies in the place, and the folded
+  // names of the listed classes that would stay: the run keeps those names.
+  std::wstring classList;
+  std::unordered_set<std::wstring> stayingClasses;
+  bool keepsClassNames = false;
   bool Keeps() const {
     return !kept.empty() || otherKeptKeys > 0 || keptValues > 0 || uncountedValues > 0;
   }
 };
 
 PlaceSurvey StartPlaceSurvey(const std::wstring& placeFullPath);
+
+// The place holds the user's list of classes at `listFullPath`; the names
+// of `stayingClasses` (folded) stay in it.
+void SurveyClassList(PlaceSurvey& survey, const std::wstring& listFullPath,
+                     const std::unordered_set<std::wstring>& stayingClasses);
 
 // Adds the survey to the visitor's callbacks (a link callback it already has
 // is still called); the survey must outlive it.

@@ -63,10 +63,18 @@ const char* FateLead(const CleanupOutcome& outcome, const TargetFate& fate) {
   return fate.stayed ? texts::kStayedLead : texts::kRemovedLead;
 }
 
-// A dry run that names a place the run would leave: its exit code is the
-// run's.
+// A dry run that tells the backup could not be written: the run would
+// delete nothing.
+bool BackupWouldFail(const CleanupOutcome& outcome) {
+  return outcome.result == CleanupResult::kListed &&
+         (outcome.backupProblem != ExportProblem::kNone || outcome.backupError != ERROR_SUCCESS);
+}
+
+// A dry run that names a place the run would leave, or a backup it could not
+// write: its exit code is the run's.
 bool WouldLeaveSomething(const CleanupOutcome& outcome) {
   if (outcome.result != CleanupResult::kListed) return false;
+  if (BackupWouldFail(outcome)) return true;
   for (const TargetFate& fate : outcome.targets) {
     if (fate.stayed) return true;
   }
@@ -112,7 +120,7 @@ void WriteReport(TextRef ansiExtension, const CleanupOutcome& outcome) {
   }
   const Text listed = Number(static_cast<std::int32_t>(outcome.targets.size()) - stayed);
   if (outcome.result == CleanupResult::kListed) {
-    if (outcome.backupProblem != ExportProblem::kNone || outcome.backupError != ERROR_SUCCESS) {
+    if (BackupWouldFail(outcome)) {
       WriteLine(
           {texts::kBackupWouldFail, BackupFailureReason(outcome), texts::kNothingWouldBeDeleted});
     }

@@ -74,9 +74,9 @@ class CommandLine(wc.VarnethTestCase):
         self.seed_keys([key], f'[{key}]\n"line\\nbreak"="a name the format cannot carry"\n\n',
                        unicode=True)
         result = self.run_args("-n", "vntclilf")
-        self.assertEqual(result.returncode, 0)
+        self.assertEqual(result.returncode, 1)
         self.assert_bytes(result.stdout, lines(
-            place("将删除", key, 1, 0),
+            place("将删除", key, 1, 1),
             "备份文件将无法写入：有键名或值名含换行符，备份文件无法记录，实际运行时不会删除任何内容。",
             "vntclilf: 试运行，将删除 1 项，未做任何更改"))
         result = self.run_args("vntclilf")

@@ -65,6 +65,9 @@ ExportStatus RegistryFailure(LONG error) { return {ExportProblem::kRegistryError
 struct ExportBuffers {
   EnumBuffers enumeration;
   const ExportVisitor* visitor = nullptr;
+  // A name holding CR or LF was met: the export cannot be complete, yet it
+  // reads on, so that what the tree holds is counted whole.
+  bool lineBreak = false;
 };
 
 // How often a key's subkeys are listed while they keep changing, before the
@@ -128,7 +131,11 @@ ExportStatus ExportValues(HKEY key, const std::wstring& fullPath, ExportBuffers&
     // was read: it holds nothing more to save.
     if (status == ERROR_NO_MORE_ITEMS || status == ERROR_KEY_DELETED) return {};
     if (status != ERROR_SUCCESS) return RegistryFailure(status);
-    if (!CanCarryName(valueName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
+    if (!CanCarryName(valueName)) {
+      buffers.lineBreak = true;
+      ++counts.values;
+      continue;
+    }
     if (!CanWriteName(valueName)) {
       ++counts.uncarriedValues;
       if (buffers.visitor != nullptr && buffers.visitor->uncarried) {
@@ -160,7 +167,7 @@ ExportStatus ExportTree(HKEY key, const std::wstring& fullPath, ExportBuffers& b
   const LONG listed = ListSubkeys(key, buffers.enumeration, children);
   if (listed != ERROR_SUCCESS) return RegistryFailure(listed);
   for (const std::wstring& childName : children) {
-    if (!CanCarryName(childName)) return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
+    if (!CanCarryName(childName)) buffers.lineBreak = true;
     const std::wstring childPath = fullPath + L"\\" + childName;
     if (!CanWriteName(childName)) {
       ++counts.uncarriedKeys;
@@ -242,7 +249,11 @@ ExportStatus ExportKeyTree(HKEY key, const std::wstring& fullPath, std::wstring&
                            ExportCounts& counts, const ExportVisitor* visitor) {
   ExportBuffers buffers;
   buffers.visitor = visitor;
-  return ExportTree(key, fullPath, buffers, out, counts);
+  const ExportStatus status = ExportTree(key, fullPath, buffers, out, counts);
+  if (status.Complete() && buffers.lineBreak) {
+    return {ExportProblem::kNameWithLineBreak, ERROR_SUCCESS};
+  }
+  return status;
 }
 
 ExportStatus ExportOneValue(HKEY key, const std::wstring& keyFullPath, const std::wstring& name,

@@ -65,7 +65,8 @@ struct ExportVisitor {
 // Every name and buffer grows as the registry asks, so names and data of any
 // length come out exactly as stored. A key or value whose name holds a NUL
 // is left out (with its subtree) and counted: the format has no way to write
-// it, and an importer would read another name.
+// it, and an importer would read another name. A name holding CR or LF
+// makes the export incomplete, but the tree is still read and counted whole.
 ExportStatus ExportKeyTree(HKEY key, const std::wstring& fullPath, std::wstring& out,
                            ExportCounts& counts, const ExportVisitor* visitor = nullptr);
 

@@ -149,9 +149,16 @@ TEST_F(ExportKeyTreeTest, ANameWithALineBreakCannotBeCarried) {
                             &key, nullptr),
             ERROR_SUCCESS);
   RegCloseKey(key);
+  // Read on all the same, so that a dry run counts the tree whole.
+  AddString(HKEY_CURRENT_USER, At("line\nbreak\\sub"), "v", "x");
+  AddString(HKEY_CURRENT_USER, At("z"), "v", "x");
+  AddString(HKEY_CURRENT_USER, At(""), "a\nb", "x");
   ExportStatus status;
-  Export(&status);
+  ExportCounts counts;
+  Export(&status, &counts);
   EXPECT_EQ(status.problem, ExportProblem::kNameWithLineBreak);
+  EXPECT_EQ(counts.keys, 4);
+  EXPECT_EQ(counts.values, 3);
   EXPECT_FALSE(CanCarryName(L"a\rb"));
   EXPECT_TRUE(CanCarryName(L"a=b]\"c\\"));
 }
