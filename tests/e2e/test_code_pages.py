@@ -64,6 +64,18 @@ class CodePages(wc.VarnethTestCase):
                 self.assertEqual((result.returncode, keys_left()),
                                  (0, KEYS[:2] + ([] if held else KEYS[4:])))
 
+    def test_an_ideographic_space_is_removed_under_each_ansi_code_page(self):
+        # U+3000 goes as a space goes; what is left is ASCII, which every
+        # code page holds.
+        key = f"{CLASSES}\\.vntsp"
+        for locale, *_ in CODE_PAGES:
+            with self.subTest(locale=locale), tempfile.TemporaryDirectory() as tmp:
+                self.seed_keys([key], f'[{key}]\n@="x"\n\n', unicode=True)
+                result = wc.run_command_line(self.exe, ["/b", wc.windows_path(tmp), "vnt\u3000sp"],
+                                             env=wc.wine_env(VARNETH_LANG=locale))
+                self.assertEqual((result.returncode, wc.key_exists(key)), (0, False),
+                                 result.stderr.decode("cp936", "replace"))
+
 
 if __name__ == "__main__":
     CodePages.exe = wc.exe_from_argv()
