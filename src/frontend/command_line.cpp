@@ -4,6 +4,7 @@
 #include <string>
 
 #include "frontend/dialogue.h"
+#include "frontend/typed_line.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {
@@ -34,11 +35,20 @@ bool IsExact(CommandLine& line, const std::vector<ProgramArgument>& arguments, s
   return false;
 }
 
+// A refused extension is named; one the code page cannot hold, or a refused
+// one that could be printed only with '?' for what it holds, by its position.
+// The spaces the extension loses count for neither (U+3000 is no character
+// of code page 1252).
 void AddExtension(CommandLine& line, const std::vector<ProgramArgument>& arguments, size_t index) {
-  if (!IsExact(line, arguments, index, true)) return;
+  const bool refused = IsRefusedExtension(WithoutSpaces(arguments[index].wide));
+  if (refused && arguments[index].exact) {
+    Fail(line, UsageError::kRefusedExtension, arguments[index].text, index);
+    return;
+  }
   std::optional<Text> extension = ExtensionFromInput(arguments[index].wide);
   if (!extension) {
-    Fail(line, UsageError::kRefusedExtension, arguments[index].text, index);
+    if (line.error == UsageError::kNone) line.errorIsExtension = true;
+    Fail(line, UsageError::kUnrepresentable, arguments[index].text, index);
     return;
   }
   line.extensions.push_back(std::move(*extension));

@@ -7,6 +7,7 @@
 #include "frontend/interruption.h"
 #include "frontend/key_owner_line.h"
 #include "frontend/outcome_texts.h"
+#include "frontend/typed_line.h"
 #include "probes/os_gate.h"
 #include "probes/process_token.h"
 #include "runtime/program_end.h"
@@ -16,7 +17,6 @@
 namespace varneth {
 namespace {
 
-constexpr wchar_t kFullWidthSpace = L'\u3000';  // A1 A1 in code page 936
 constexpr std::wstring_view kRefusedNames[] = {L"exe", L"bat", L"cmd"};
 
 // Dots removed and A to Z lowered: the extension the cleanup would handle,
@@ -95,10 +95,7 @@ bool IsRefusedExtension(std::wstring_view extension) {
 }
 
 std::optional<Text> ExtensionFromInput(std::wstring_view input) {
-  std::wstring extension;
-  for (wchar_t c : input) {
-    if (c != L' ' && c != kFullWidthSpace) extension += c;
-  }
+  std::wstring extension = WithoutSpaces(input);
   if (IsRefusedExtension(extension)) return std::nullopt;
   std::erase(extension, L'.');
   return NarrowExactly(extension);

@@ -8,6 +8,18 @@
 
 namespace varneth {
 
+constexpr wchar_t kFullWidthSpace = L'\u3000';  // A1 A1 in code page 936
+
+bool IsInputSpace(wchar_t c) { return c == L' ' || c == kFullWidthSpace; }
+
+std::wstring WithoutSpaces(std::wstring_view input) {
+  std::wstring extension;
+  for (wchar_t c : input) {
+    if (!IsInputSpace(c)) extension += c;
+  }
+  return extension;
+}
+
 TypedLine TypedLineFromUnits(const std::wstring& units) {
   TypedLine line;
   std::int32_t bytes = 0;
@@ -26,7 +38,8 @@ TypedLine TypedLineFromUnits(const std::wstring& units) {
     bytes += size;
     // The console passes control characters through (Ctrl+@ gives a NUL);
     // none belongs in an extension, and a NUL would end the text early.
-    if (unit < 0x20 || !converted) {
+    // A space is taken whatever the code page: the extension loses it.
+    if (unit < 0x20 || (!converted && !IsInputSpace(unit))) {
       line.exact = false;
     } else {
       line.units += character;

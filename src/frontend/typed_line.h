@@ -4,12 +4,18 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace varneth {
 
 // At most this many bytes of a typed line are taken, counted in the ANSI
 // code page the line is converted to.
 inline constexpr std::int32_t kTypedLineLimit = 2048;
+
+// The spaces an input loses (U+0020 and the full-width U+3000), whatever the
+// code page: what is judged is the extension left without them.
+bool IsInputSpace(wchar_t c);
+std::wstring WithoutSpaces(std::wstring_view input);
 
 struct TypedLine {
   std::wstring units;  // the characters taken, as typed

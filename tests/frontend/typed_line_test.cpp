@@ -33,5 +33,14 @@ TEST(TypedLineFromUnits, TakesWhatWasTypedAndRefusesWhatNamesNothing) {
   }
 }
 
+// Spaces go whatever the code page: U+3000 is no character of code page
+// 1252, where this runs too (frontend_tests_western_code_page).
+TEST(TypedLineFromUnits, TakesSpacesTheCodePageLacks) {
+  const TypedLine line = TypedLineFromUnits(L"vnt\u3000p\r\n");
+  EXPECT_EQ(line.units, L"vnt\u3000p");
+  EXPECT_TRUE(line.exact);
+  EXPECT_EQ(WithoutSpaces(L" a\u3000b "), L"ab");
+}
+
 }  // namespace
 }  // namespace varneth
