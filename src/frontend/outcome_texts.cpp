@@ -32,20 +32,24 @@ std::vector<Text> RegistryLinkLines(const TargetFate& fate) {
   return lines;
 }
 
-Text LeftAndGoneText(const TargetFate& fate) {
+namespace {
+
+// " (<lead>N 个键, M 个值<middle>P 个键, Q 个值)": what is left and what went.
+Text CountsText(const TargetFate& fate, const char* lead, const char* middle) {
   const auto number = [](std::int32_t value) { return CopyText(std::to_string(value).c_str()); };
-  return ConcatTexts({texts::kLeftCountsLead, number(fate.left.keys), texts::kKeysCounted,
-                      number(fate.left.values), texts::kValuesLeftThenGone,
-                      number(fate.gone.keys), texts::kKeysCounted, number(fate.gone.values),
-                      texts::kValuesCounted});
+  return ConcatTexts({lead, number(fate.left.keys), texts::kKeysCounted, number(fate.left.values),
+                      middle, number(fate.gone.keys), texts::kKeysCounted,
+                      number(fate.gone.values), texts::kValuesCounted});
+}
+
+}  // namespace
+
+Text LeftAndGoneText(const TargetFate& fate) {
+  return CountsText(fate, texts::kLeftCountsLead, texts::kValuesLeftThenGone);
 }
 
 Text WouldLeaveAndGoText(const TargetFate& fate) {
-  const auto number = [](std::int32_t value) { return CopyText(std::to_string(value).c_str()); };
-  return ConcatTexts({texts::kWouldLeaveCountsLead, number(fate.left.keys), texts::kKeysCounted,
-                      number(fate.left.values), texts::kValuesWouldLeaveThenGo,
-                      number(fate.gone.keys), texts::kKeysCounted, number(fate.gone.values),
-                      texts::kValuesCounted});
+  return CountsText(fate, texts::kWouldLeaveCountsLead, texts::kValuesWouldLeaveThenGo);
 }
 
 Text KeptClassDisplayName(const KeptClass& kept) {
