@@ -196,6 +196,10 @@ LONG WINAPI DeleteKeyByHandle(HKEY key) { return BoundDeleteKeyByHandle(key); }
 
 LONG DeleteOpenKey(HKEY key) { return g_calls.deleteKey(key); }
 
+bool IsLinkTargetValue(const char* name, DWORD type) {
+  return type == REG_LINK && lstrcmpiA(name, "SymbolicLinkValue") == 0;
+}
+
 bool IsRegistryLink(HKEY key) {
   DWORD type = REG_NONE;
   return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==

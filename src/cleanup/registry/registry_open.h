@@ -42,6 +42,8 @@ LONG DeleteOpenKey(HKEY key);
 // True when the key, opened as itself, is a registry link: the platform keeps
 // a link's target in its value SymbolicLinkValue of type REG_LINK.
 bool IsRegistryLink(HKEY key);
+// The same, told from one value a listing of the key gave anyway.
+bool IsLinkTargetValue(const char* name, DWORD type);
 
 // Opens the key `path` below `root`, each name relative to the key before it
 // and as itself, so a link on the way or at the end is never followed: the

@@ -64,7 +64,7 @@ bool ListValueNames(TreeDeletion& work, HKEY key, std::vector<Text>& names) {
       continue;
     }
     if (status != ERROR_SUCCESS) return true;
-    if (type == REG_LINK && lstrcmpiA(work.valueName.data(), "SymbolicLinkValue") == 0) {
+    if (IsLinkTargetValue(work.valueName.data(), type)) {
       return false;
     }
     names.push_back(TextFromBytes(work.valueName.data(), static_cast<std::int32_t>(length)));

@@ -61,16 +61,11 @@ bool OpenChild(HKEY parent, TextRef name, RegistryKey& key) {
   return false;
 }
 
-// True for the value a registry link keeps its target in.
-bool IsLinkTarget(const RegistryValueInfo& info) {
-  return info.type == REG_LINK && lstrcmpiA(info.name.Bytes(), "SymbolicLinkValue") == 0;
-}
-
 // Lists the key's values; false when one tells that the key is a registry
 // link (opened as itself, a link holds its target as a value).
 bool ListValues(WalkState& walk, HKEY key, const Text& keyPath) {
   for (DWORD index = 0; EnumValueInfo(key, index, walk.info) == ERROR_SUCCESS; ++index) {
-    if (IsLinkTarget(walk.info)) return false;
+    if (IsLinkTargetValue(walk.info.name.Bytes(), walk.info.type)) return false;
     walk.records.push_back(RegistryKeyRecord{kValueRecord, keyPath, walk.info});
     ReportProgress(walk);
     PumpWindowMessages();
