@@ -33,13 +33,13 @@
 
 #include "cleanup/backup/backup_file.h"
 #include "cleanup/backup/backup_guard.h"
-#include "cleanup/class_use.h"
+#include "cleanup/class_use/class_use.h"
 #include "cleanup/cleanup_plan.h"
 #include "cleanup/extension_cleanup.h"
 #include "probes/key_owner.h"
 #include "probes/process_token.h"
-#include "cleanup/registry/registry_export.h"
-#include "cleanup/registry/registry_walker.h"
+#include "registry/registry_export.h"
+#include "registry/registry_walker.h"
 
 namespace {
 

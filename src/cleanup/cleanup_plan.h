@@ -3,10 +3,10 @@
 
 #include <cstdint>
 
-#include "cleanup/class_use.h"
+#include "cleanup/class_use/class_use.h"
 #include "cleanup/plan_paths.h"
-#include "cleanup/registry/registry_delete.h"
-#include "cleanup/registry/registry_walker.h"
+#include "registry/registry_delete.h"
+#include "registry/registry_walker.h"
 #include "probes/key_owner.h"
 #include "runtime/text.h"
 

@@ -4,10 +4,10 @@
 #include <unordered_set>
 #include <utility>
 
-#include "cleanup/registry/registry_enum.h"
-#include "cleanup/registry/registry_key.h"
-#include "cleanup/registry/registry_names.h"
-#include "cleanup/registry/registry_open.h"
+#include "registry/registry_enum.h"
+#include "registry/registry_key.h"
+#include "registry/registry_names.h"
+#include "registry/registry_open.h"
 
 namespace varneth {
 namespace {

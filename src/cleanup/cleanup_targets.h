@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "cleanup/class_use.h"
+#include "cleanup/class_use/class_use.h"
 #include "cleanup/plan_paths.h"
-#include "cleanup/registry/registry_key.h"
+#include "registry/registry_key.h"
 #include "probes/key_owner.h"
 #include "runtime/text.h"
 

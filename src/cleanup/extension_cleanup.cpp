@@ -8,9 +8,9 @@
 #include "cleanup/backup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
 #include "cleanup/place_survey.h"
-#include "cleanup/registry/registry_key.h"
-#include "cleanup/registry/registry_names.h"
-#include "cleanup/registry/registry_open.h"
+#include "registry/registry_key.h"
+#include "registry/registry_names.h"
+#include "registry/registry_open.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cleanup/cleanup_targets.h"
-#include "cleanup/registry/registry_export.h"
+#include "registry/registry_export.h"
 #include "runtime/text.h"
 
 namespace varneth {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "cleanup/registry/registry_names.h"
+#include "registry/registry_names.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {

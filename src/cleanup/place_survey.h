@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "cleanup/registry/registry_export.h"
+#include "registry/registry_export.h"
 
 namespace varneth {
 

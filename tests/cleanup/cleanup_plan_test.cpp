@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cleanup/scratch_registry.h"
+#include "scratch_registry.h"
 #include "cleanup/shell_notification.h"
 #include "probes/account_sid.h"
 #include "probes/process_token.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cleanup/extension_cleanup.h"
-#include "cleanup/scratch_registry.h"
+#include "scratch_registry.h"
 #include "probes/account_sid.h"
 #include "runtime/wide_text.h"
 

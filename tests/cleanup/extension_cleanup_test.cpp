@@ -14,9 +14,9 @@
 #include "cleanup/backup/backup_file.h"
 #include "cleanup/backup/backup_guard.h"
 #include "cleanup/cleanup_plan.h"
-#include "cleanup/registry/registry_export.h"
-#include "cleanup/registry/registry_open.h"
-#include "cleanup/scratch_registry.h"
+#include "registry/registry_export.h"
+#include "registry/registry_open.h"
+#include "scratch_registry.h"
 #include "probes/process_token.h"
 #include "runtime/wide_text.h"
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "cleanup/class_use.h"
-#include "cleanup/registry/registry_open.h"
-#include "cleanup/scratch_registry.h"
+#include "cleanup/class_use/class_use.h"
+#include "registry/registry_open.h"
+#include "scratch_registry.h"
 #include "probes/process_token.h"
 #include "runtime/program_texts.h"
 

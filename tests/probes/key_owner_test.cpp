@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cleanup/scratch_registry.h"
+#include "scratch_registry.h"
 #include "probes/account_sid.h"
 #include "probes/process_token.h"
 

@@ -5,10 +5,10 @@
 
 #include "cleanup/cleanup_targets.h"
 #include "cleanup/plan_paths.h"
-#include "cleanup/registry/registry_enum.h"
-#include "cleanup/registry/registry_key.h"
-#include "cleanup/registry/registry_names.h"
-#include "cleanup/registry/registry_open.h"
+#include "registry/registry_enum.h"
+#include "registry/registry_key.h"
+#include "registry/registry_names.h"
+#include "registry/registry_open.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {

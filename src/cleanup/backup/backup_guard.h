@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cleanup/backup/backup_snapshot.h"
-#include "cleanup/class_use.h"
-#include "cleanup/registry/registry_delete.h"
+#include "cleanup/class_use/class_use.h"
+#include "registry/registry_delete.h"
 
 namespace varneth {
 

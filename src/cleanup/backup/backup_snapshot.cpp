@@ -1,6 +1,6 @@
 #include "cleanup/backup/backup_snapshot.h"
 
-#include "cleanup/registry/registry_names.h"
+#include "registry/registry_names.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {

@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "cleanup/registry/registry_export.h"
+#include "registry/registry_export.h"
 
 namespace varneth {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cleanup/backup/backup_guard.h"
-#include "cleanup/registry/registry_names.h"
+#include "registry/registry_names.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {

@@ -1,10 +1,10 @@
-#include "cleanup/registry/registry_delete.h"
+#include "registry/registry_delete.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "cleanup/scratch_registry.h"
+#include "scratch_registry.h"
 
 namespace varneth {
 namespace {

@@ -1,4 +1,4 @@
-#include "cleanup/registry/registry_walker.h"
+#include "registry/registry_walker.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cleanup/scratch_registry.h"
+#include "scratch_registry.h"
 
 namespace varneth {
 namespace {

@@ -1,11 +1,11 @@
-#include "cleanup/registry/registry_walker.h"
+#include "registry/registry_walker.h"
 
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "cleanup/registry/registry_key.h"
-#include "cleanup/registry/registry_open.h"
+#include "registry/registry_key.h"
+#include "registry/registry_open.h"
 
 namespace varneth {
 namespace {

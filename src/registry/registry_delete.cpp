@@ -1,12 +1,12 @@
-#include "cleanup/registry/registry_delete.h"
+#include "registry/registry_delete.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include "cleanup/registry/registry_key.h"
-#include "cleanup/registry/registry_open.h"
+#include "registry/registry_key.h"
+#include "registry/registry_open.h"
 
 namespace varneth {
 

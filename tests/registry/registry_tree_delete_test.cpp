@@ -1,4 +1,4 @@
-#include "cleanup/registry/registry_tree_delete.h"
+#include "registry/registry_tree_delete.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cleanup/registry/registry_open.h"
-#include "cleanup/scratch_registry.h"
+#include "registry/registry_open.h"
+#include "scratch_registry.h"
 
 namespace varneth {
 namespace {

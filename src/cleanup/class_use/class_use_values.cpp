@@ -1,4 +1,4 @@
-#include "cleanup/class_use_values.h"
+#include "cleanup/class_use/class_use_values.h"
 
 #include <algorithm>
 #include <cstring>

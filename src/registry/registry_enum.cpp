@@ -1,4 +1,4 @@
-#include "cleanup/registry/registry_enum.h"
+#include "registry/registry_enum.h"
 
 #include <algorithm>
 

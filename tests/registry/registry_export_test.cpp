@@ -1,12 +1,12 @@
-#include "cleanup/registry/registry_export.h"
+#include "registry/registry_export.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
-#include "cleanup/registry/registry_key.h"
-#include "cleanup/scratch_registry.h"
+#include "registry/registry_key.h"
+#include "scratch_registry.h"
 
 namespace varneth {
 namespace {

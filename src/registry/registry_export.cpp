@@ -1,12 +1,12 @@
-#include "cleanup/registry/registry_export.h"
+#include "registry/registry_export.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "cleanup/registry/registry_enum.h"
-#include "cleanup/registry/registry_key.h"
-#include "cleanup/registry/registry_open.h"
+#include "registry/registry_enum.h"
+#include "registry/registry_key.h"
+#include "registry/registry_open.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {

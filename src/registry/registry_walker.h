@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "cleanup/registry/registry_records.h"
+#include "registry/registry_records.h"
 
 namespace varneth {
 

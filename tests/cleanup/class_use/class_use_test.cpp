@@ -1,4 +1,4 @@
-#include "cleanup/class_use.h"
+#include "cleanup/class_use/class_use.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cleanup/scratch_registry.h"
+#include "scratch_registry.h"
 #include "runtime/wide_text.h"
 
 namespace varneth {

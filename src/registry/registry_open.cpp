@@ -1,4 +1,4 @@
-#include "cleanup/registry/registry_open.h"
+#include "registry/registry_open.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,8 +6,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "cleanup/registry/registry_enum.h"
-#include "cleanup/registry/registry_names.h"
+#include "registry/registry_enum.h"
+#include "registry/registry_names.h"
 #include "probes/process_token.h"
 #include "probes/system_binding.h"
 #include "runtime/wide_text.h"

@@ -1,4 +1,4 @@
-#include "cleanup/registry/registry_tree_delete.h"
+#include "registry/registry_tree_delete.h"
 
 #include <windows.h>
 
@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "cleanup/registry/registry_key.h"
-#include "cleanup/registry/registry_open.h"
-#include "cleanup/registry/registry_walker.h"
+#include "registry/registry_key.h"
+#include "registry/registry_open.h"
+#include "registry/registry_walker.h"
 
 namespace varneth {
 namespace {

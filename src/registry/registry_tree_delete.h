@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "cleanup/registry/registry_delete.h"
+#include "registry/registry_delete.h"
 #include "runtime/text.h"
 
 namespace varneth {

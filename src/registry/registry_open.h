@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-#include "cleanup/registry/registry_key.h"
+#include "registry/registry_key.h"
 #include "runtime/registry_view.h"
 
 namespace varneth {

@@ -1,12 +1,12 @@
-#include "cleanup/registry/registry_open.h"
+#include "registry/registry_open.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "cleanup/registry/registry_delete.h"
-#include "cleanup/registry/registry_walker.h"
-#include "cleanup/scratch_registry.h"
+#include "registry/registry_delete.h"
+#include "registry/registry_walker.h"
+#include "scratch_registry.h"
 
 namespace varneth {
 namespace {

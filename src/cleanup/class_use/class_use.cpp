@@ -1,12 +1,12 @@
-#include "cleanup/class_use.h"
+#include "cleanup/class_use/class_use.h"
 
 #include <utility>
 
-#include "cleanup/class_use_places.h"
-#include "cleanup/class_use_values.h"
+#include "cleanup/class_use/class_use_places.h"
+#include "cleanup/class_use/class_use_values.h"
 #include "cleanup/plan_paths.h"
-#include "cleanup/registry/registry_key.h"
-#include "cleanup/registry/registry_names.h"
+#include "registry/registry_key.h"
+#include "registry/registry_names.h"
 #include "runtime/registry_view.h"
 
 namespace varneth {

@@ -1,4 +1,4 @@
-#include "cleanup/registry/registry_names.h"
+#include "registry/registry_names.h"
 
 namespace varneth {
 

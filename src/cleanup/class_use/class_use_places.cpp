@@ -1,4 +1,4 @@
-#include "cleanup/class_use_places.h"
+#include "cleanup/class_use/class_use_places.h"
 
 #include <windows.h>
 
@@ -6,10 +6,10 @@
 #include <initializer_list>
 #include <utility>
 
-#include "cleanup/class_use_values.h"
-#include "cleanup/registry/registry_enum.h"
-#include "cleanup/registry/registry_key.h"
-#include "cleanup/registry/registry_names.h"
+#include "cleanup/class_use/class_use_values.h"
+#include "registry/registry_enum.h"
+#include "registry/registry_key.h"
+#include "registry/registry_names.h"
 #include "runtime/registry_view.h"
 
 namespace varneth {
