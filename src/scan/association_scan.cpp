@@ -48,6 +48,11 @@ Verb ReadVerb(const ClassStores& stores, const ClassPlace& shell, const std::wst
   ClassPlace dropTarget;
   verb.starts =
       OpenClassPlace(stores, &place, L"DropTarget", dropTarget, verb.link) == PlaceOpening::kOpened;
+  // A link opened as itself holds nothing: the verb or its command may be one.
+  if (!verb.starts && verb.link.empty()) verb.link = LinkAt(stores, place);
+  if (!verb.starts && verb.link.empty() && opening == PlaceOpening::kOpened) {
+    verb.link = LinkAt(stores, command);
+  }
   return verb;
 }
 
@@ -93,6 +98,45 @@ bool ShellOpensWithoutVerbs(const ClassStores& stores, const ClassPlace& place) 
     if (OpenClassPlace(stores, &place, handler, found, link) != PlaceOpening::kAbsent) return true;
   }
   return false;
+}
+
+// The user's Explorer record of the extension: its UserChoice's ProgId and
+// the class names of its OpenWithProgids. Gives the full path of a link
+// that stood where these were looked for, or "".
+std::wstring ReadUserRecord(const StoreKey& fileExts, const std::wstring& dotted,
+                            std::wstring& choice, std::vector<std::wstring>& listed) {
+  RegistryKey record;
+  const std::wstring recordPath = fileExts.path + L'\\' + dotted;
+  // The names below a key opened as itself: a link shows as one that holds
+  // nothing, and is asked about only then.
+  if (OpenForReading(fileExts.key.Get(), dotted, record) == ERROR_SUCCESS) {
+    RegistryKey userChoice;
+    if (OpenForReading(record.Get(), L"UserChoice", userChoice) == ERROR_SUCCESS) {
+      choice = ReadString(userChoice.Get(), L"ProgId").value_or(L"");
+      if (choice.empty() && IsRegistryLink(userChoice.Get())) {
+        return recordPath + L"\\UserChoice";
+      }
+    }
+    RegistryKey list;
+    if (OpenForReading(record.Get(), L"OpenWithProgids", list) == ERROR_SUCCESS) {
+      EnumBuffers buffers;
+      std::wstring name;
+      DWORD type;
+      DWORD size;
+      for (DWORD index = 0;
+           EnumValueWide(list.Get(), index, buffers, name, type, size) == ERROR_SUCCESS; ++index) {
+        // A link's one value, which names its target.
+        if (type == REG_LINK && SameName(name, L"SymbolicLinkValue")) {
+          return recordPath + L"\\OpenWithProgids";
+        }
+        if (!name.empty()) listed.push_back(name);
+      }
+    }
+    if (choice.empty() && listed.empty() && IsRegistryLink(record.Get())) {
+      return recordPath;
+    }
+  }
+  return {};
 }
 
 }  // namespace
@@ -145,7 +189,12 @@ AssociationScan::ClassJudgement AssociationScan::JudgeVerbs(const ClassPlace& cl
   if (opening == PlaceOpening::kLink) return {ScanVerdict::kBehindLink, judgement.detail};
   std::vector<std::wstring> verbs;
   if (opening == PlaceOpening::kOpened) verbs = SubkeyNames(shell);
-  if (verbs.empty()) return NoVerbJudgement(classPlace);
+  if (verbs.empty()) {
+    std::wstring link = opening == PlaceOpening::kOpened ? LinkAt(stores_.classes, shell)
+                                                         : LinkAt(stores_.classes, classPlace);
+    if (!link.empty()) return {ScanVerdict::kBehindLink, std::move(link)};
+    return NoVerbJudgement(classPlace);
+  }
   verbs = VerbOrder(shell, std::move(verbs));
   for (size_t i = 0; i < verbs.size(); ++i) {
     const Verb verb = ReadVerb(stores_.classes, shell, verbs[i]);
@@ -184,6 +233,10 @@ const AssociationScan::ClassJudgement& AssociationScan::JudgeClass(const std::ws
   if (opening == PlaceOpening::kLink) return judgement = {ScanVerdict::kBehindLink, link};
   if (opening == PlaceOpening::kOpened) {
     const std::wstring newer = ReadString(curVer.ValueKey(), L"").value_or(L"");
+    if (newer.empty()) {
+      link = LinkAt(stores_.classes, curVer);
+      if (!link.empty()) return judgement = {ScanVerdict::kBehindLink, link};
+    }
     if (!SameName(newer, name) && ClassExists(stores_.classes, newer)) {
       ClassPlace newerPlace;
       opening = OpenClassPlace(stores_.classes, nullptr, newer, newerPlace, link);
@@ -202,36 +255,19 @@ ScanFinding AssociationScan::Judge(std::wstring_view extension) {
     return ScanFinding{ScanVerdict::kBehindLink, std::move(className), std::move(path)};
   };
   if (userExtensionNames_.count(FoldName(dotted)) != 0) {
-    RegistryKey record;
-    const std::wstring recordPath = stores_.fileExts.path + L'\\' + dotted;
-    LONG status = OpenForReading(stores_.fileExts.key.Get(), dotted, record);
-    if (status == kMetRegistryLink) return behindLink({}, recordPath);
-    if (status == ERROR_SUCCESS) {
-      RegistryKey userChoice;
-      status = OpenForReading(record.Get(), L"UserChoice", userChoice);
-      if (status == kMetRegistryLink) return behindLink({}, recordPath + L"\\UserChoice");
-      if (status == ERROR_SUCCESS) choice = ReadString(userChoice.Get(), L"ProgId").value_or(L"");
-      RegistryKey list;
-      status = OpenForReading(record.Get(), L"OpenWithProgids", list);
-      if (status == kMetRegistryLink) return behindLink({}, recordPath + L"\\OpenWithProgids");
-      if (status == ERROR_SUCCESS) {
-        EnumBuffers buffers;
-        std::wstring name;
-        DWORD type;
-        DWORD size;
-        for (DWORD index = 0;
-             EnumValueWide(list.Get(), index, buffers, name, type, size) == ERROR_SUCCESS; ++index) {
-          if (!name.empty()) listed.push_back(name);
-        }
-      }
-    }
+    std::wstring link = ReadUserRecord(stores_.fileExts, dotted, choice, listed);
+    if (!link.empty()) return behindLink({}, std::move(link));
   }
   if (choice.empty()) {
     ClassPlace place;
     std::wstring link;
     const PlaceOpening opening = OpenClassPlace(stores_.classes, nullptr, dotted, place, link);
     if (opening == PlaceOpening::kLink) return behindLink({}, link);
-    if (opening == PlaceOpening::kOpened) choice = ReadString(place.ValueKey(), L"").value_or(L"");
+    if (opening == PlaceOpening::kOpened) {
+      choice = ReadString(place.ValueKey(), L"").value_or(L"");
+      if (choice.empty()) link = LinkAt(stores_.classes, place);
+      if (!link.empty()) return behindLink({}, std::move(link));
+    }
   }
   if (!choice.empty()) {
     const ClassJudgement& judgement = JudgeClass(choice);

@@ -55,6 +55,16 @@ PlaceOpening OpenClassPlace(const ClassStores& stores, const ClassPlace* parent,
   return place.Exists() ? PlaceOpening::kOpened : PlaceOpening::kAbsent;
 }
 
+std::wstring LinkAt(const ClassStores& stores, const ClassPlace& place) {
+  if (place.user.Get() != nullptr && IsRegistryLink(place.user.Get())) {
+    return stores.user.path + L'\\' + place.path;
+  }
+  if (place.machine.Get() != nullptr && IsRegistryLink(place.machine.Get())) {
+    return stores.machine.path + L'\\' + place.path;
+  }
+  return {};
+}
+
 bool ClassExists(const ClassStores& stores, std::wstring_view name) {
   if (name.empty()) return false;
   if (name.find(L'\\') == std::wstring_view::npos) {

@@ -58,6 +58,10 @@ enum class PlaceOpening { kOpened, kAbsent, kLink };
 PlaceOpening OpenClassPlace(const ClassStores& stores, const ClassPlace* parent,
                             std::wstring_view name, ClassPlace& place, std::wstring& link);
 
+// The full path of the place's key that is a registry link (the user's, then
+// the machine's), or "": asked where something looked for is missing.
+std::wstring LinkAt(const ClassStores& stores, const ClassPlace& place);
+
 // True when a class of that name exists in either store: from the names read
 // for a plain name, by opening for one with a backslash (a link counts as
 // there).

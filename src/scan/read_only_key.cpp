@@ -23,8 +23,9 @@ LONG OpenForReading(HKEY parent, std::wstring_view path, RegistryKey& key) {
     RegistryKey next;
     const std::wstring name(path.substr(at, end - at));
     const LONG status = OpenKeyW(from, name.c_str(), REG_OPTION_OPEN_LINK, kScanAccess, next);
-    if (status != ERROR_SUCCESS) return status;
-    if (IsRegistryLink(next.Get())) return kMetRegistryLink;
+    if (status != ERROR_SUCCESS) {
+      return step.Get() != nullptr && IsRegistryLink(step.Get()) ? kMetRegistryLink : status;
+    }
     step = std::move(next);
     from = step.Get();
     at = end;

@@ -16,9 +16,12 @@ namespace varneth {
 inline constexpr REGSAM kScanAccess = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
 
 // Opens `path` below `parent` for reading, one name at a time and each as
-// itself (REG_OPTION_OPEN_LINK), in the program's registry view. A link on
-// the way or at the end gives kMetRegistryLink and nothing open; `parent`
-// itself stays open whatever happens.
+// itself (REG_OPTION_OPEN_LINK), in the program's registry view, so no link
+// is ever followed: a link opened as itself has no subkeys and no values but
+// its target. Whether the key reached is a link is not asked here (it costs
+// a call per key): the caller asks where something it looked for is missing.
+// A name on the way that fails to open below a link gives kMetRegistryLink.
+// `parent` itself stays open whatever happens.
 LONG OpenForReading(HKEY parent, std::wstring_view path, RegistryKey& key);
 
 // A string value (REG_SZ or REG_EXPAND_SZ) as stored, up to its first NUL;
