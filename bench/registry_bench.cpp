@@ -575,9 +575,11 @@ void BuildScanStore(int count, bool remove) {
     if (remove) continue;
     SetBenchString(HKEY_LOCAL_MACHINE, extension, nullptr, name);
     const std::wstring program = i % 2 == 0 ? std::wstring(windows) + L"\\notepad.exe"
-                                            : L"C:\\Program Files\\Varneth Bench\\app" + number + L".exe";
-    SetBenchString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\" + name + L"\\shell\\open\\command",
-                   nullptr, L"\"" + program + L"\" \"%1\"");
+                                            : L"C:\\Program Files\\Varneth Bench\\app" + number +
+                                                  L".exe";
+    SetBenchString(HKEY_LOCAL_MACHINE,
+                   L"SOFTWARE\\Classes\\" + name + L"\\shell\\open\\command", nullptr,
+                   L"\"" + program + L"\" \"%1\"");
   }
 }
 
@@ -614,7 +616,8 @@ void MeasureScan(int repetitions) {
     medians.push_back(Median(times));
     std::printf("scan, %5d bench extensions (%zu looked at, %zu broken): median %6.3f s, "
                 "fastest %6.3f s\n",
-                count, looked, broken, medians.back(), *std::min_element(times.begin(), times.end()));
+                count, looked, broken, medians.back(),
+                *std::min_element(times.begin(), times.end()));
     std::fflush(stdout);
     BuildScanStore(count, true);
   }

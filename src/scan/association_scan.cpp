@@ -81,7 +81,6 @@ std::vector<std::wstring> VerbOrder(const ClassPlace& shell, std::vector<std::ws
   return verbs;
 }
 
-
 // A class without verbs whose files the shell may still open by itself: a
 // program's own class (Applications\x.exe runs x.exe), a shortcut, or one
 // whose object or context menu handlers supply the verbs.

@@ -12,6 +12,7 @@ namespace {
 
 constexpr wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 constexpr wchar_t kAppPaths[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr wchar_t kMachineAppPaths[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 
 // `followed` is how much of the path may pass the platform's own link.
 StoreKey OpenStore(HKEY root, const std::wstring& path, size_t followed) {
@@ -38,7 +39,7 @@ ScanStores OpenScanStores(const KeyOwner& owner) {
                             : OpenStore(HKEY_USERS, sid + L"_Classes", 0);
   stores.classes.machine = OpenStore(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes", 0);
   stores.userAppPaths = OpenStore(userRoot, user + kAppPaths, 0);
-  stores.machineAppPaths = OpenStore(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths", 0);
+  stores.machineAppPaths = OpenStore(HKEY_LOCAL_MACHINE, kMachineAppPaths, 0);
   return stores;
 }
 
