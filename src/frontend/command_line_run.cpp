@@ -172,7 +172,7 @@ void RunCommandLine(int argc, const wchar_t* const* argv) {
   // and be reported; the later ones are not handled.
   WatchConsoleEvents(true);
   const KeyOwner owner = DecideKeyOwner();
-  if (const std::optional<Text> ownerLine = KeyOwnerLine(owner, true)) WriteLine({*ownerLine});
+  if (const std::optional<Text> ownerLine = KeyOwnerLine(owner)) WriteLine({*ownerLine});
   if (owner.whose == KeyOwnerCase::kNoConsoleUser) EndProgram(kExitIncomplete);
   const std::wstring backupFolder = WidenText(line.backupFolder);
   int exitCode = kExitDone;

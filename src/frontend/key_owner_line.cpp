@@ -4,12 +4,11 @@
 
 namespace varneth {
 
-std::optional<Text> KeyOwnerLine(const KeyOwner& owner, bool commandLine) {
+std::optional<Text> KeyOwnerLine(const KeyOwner& owner) {
   switch (owner.whose) {
     case KeyOwnerCase::kDesktopUser:
       return ConcatTexts({texts::kDesktopUserKeysLead, owner.accountName, texts::kUserKeysTail});
     case KeyOwnerCase::kUnsureOwnKeys:
-      if (!commandLine) break;
       return ConcatTexts({texts::kOwnKeysLead, owner.accountName, texts::kUserKeysTail});
     case KeyOwnerCase::kNoConsoleUser:
       return CopyText(texts::kNoConsoleUser);

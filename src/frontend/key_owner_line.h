@@ -8,10 +8,10 @@
 
 namespace varneth {
 
-// Another user's keys are named in the dialogue and on the command line; the
-// process's own keys, taken because the desktop's user could not be used,
-// only on the command line, where a script's log should say whose they were.
+// Another user's keys are named, and so are the process's own when they are
+// taken because the desktop's user could not be used: whoever reads the
+// outcome (a person, a script's log) learns whose keys were cleaned.
 // Nothing in the usual case. Without its line end.
-std::optional<Text> KeyOwnerLine(const KeyOwner& owner, bool commandLine);
+std::optional<Text> KeyOwnerLine(const KeyOwner& owner);
 
 }  // namespace varneth
