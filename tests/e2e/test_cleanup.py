@@ -155,9 +155,10 @@ class Cleanup(wc.VarnethTestCase):
                          association_keys("vnttwo", ["VarnethTwo.Doc"]))
 
 class CleanupInWindowsLayout(Cleanup):
-    """The scenarios through the user's classes, with those in their own hive
-    as on Windows; the others do not reach them."""
+    """The whole association, with the user's classes in their own hive as on
+    Windows; the other scenarios add nothing there."""
     test_an_unnamed_class_entry_leaves_the_machine_class_store_alone = None
+    test_deep_classes_go_in_one_run = None
     test_the_dialogue_names_the_classes_it_keeps = None
     test_an_extension_nothing_mentions_changes_nothing = None
     test_two_extensions_in_one_session = None
