@@ -176,7 +176,7 @@ void RunCommandLine(int argc, const wchar_t* const* argv) {
   // and be reported; the later ones are not handled.
   WatchConsoleEvents(true);
   const KeyOwner owner = DecideKeyOwner();
-  if (const std::optional<Text> ownerLine = KeyOwnerLine(owner, true, line.scan)) {
+  if (const std::optional<Text> ownerLine = KeyOwnerLine(owner, line.scan)) {
     WriteLine({*ownerLine});
   }
   if (owner.whose == KeyOwnerCase::kNoConsoleUser) EndProgram(kExitIncomplete);

@@ -136,7 +136,7 @@ void RunStartup() {
     EndProgram(0);
   }
   const KeyOwner owner = DecideKeyOwner();
-  if (const std::optional<Text> line = KeyOwnerLine(owner, false)) {
+  if (const std::optional<Text> line = KeyOwnerLine(owner)) {
     ConsoleWriteText({*line, texts::kLineEnd});
   }
   // The system account with nobody at the console: there is nobody to clean for.

@@ -4,13 +4,12 @@
 
 namespace varneth {
 
-std::optional<Text> KeyOwnerLine(const KeyOwner& owner, bool commandLine, bool scan) {
+std::optional<Text> KeyOwnerLine(const KeyOwner& owner, bool scan) {
   switch (owner.whose) {
     case KeyOwnerCase::kDesktopUser:
       return ConcatTexts({scan ? texts::kScanDesktopUserKeysLead : texts::kDesktopUserKeysLead,
                           owner.accountName, texts::kUserKeysTail});
     case KeyOwnerCase::kUnsureOwnKeys:
-      if (!commandLine) break;
       return ConcatTexts({scan ? texts::kScanOwnKeysLead : texts::kOwnKeysLead, owner.accountName,
                           texts::kUserKeysTail});
     case KeyOwnerCase::kNoConsoleUser:

@@ -8,11 +8,11 @@
 
 namespace varneth {
 
-// Another user's keys are named in the dialogue and on the command line; the
-// process's own keys, taken because the desktop's user could not be used,
-// only on the command line, where a script's log should say whose they were.
+// Another user's keys are named, and so are the process's own when they are
+// taken because the desktop's user could not be used: whoever reads the
+// outcome (a person, a script's log) learns whose keys were cleaned.
 // Nothing in the usual case. Without its line end.
 // A scan's line says whose keys it reads.
-std::optional<Text> KeyOwnerLine(const KeyOwner& owner, bool commandLine, bool scan = false);
+std::optional<Text> KeyOwnerLine(const KeyOwner& owner, bool scan = false);
 
 }  // namespace varneth

@@ -1,10 +1,6 @@
 #include "probes/desktop_user.h"
 
-// After windows.h, which it relies on.
-#include <wtsapi32.h>
-
 #include "probes/owned_handle.h"
-#include "probes/process_token.h"
 #include "probes/system_binding.h"
 
 namespace varneth {
@@ -15,7 +11,7 @@ constexpr DWORD kNoSession = 0xFFFFFFFF;
 constexpr DWORD kAnySession = 0xFFFFFFFE;  // WTS_ANY_SESSION
 constexpr int kProcessInfoLevel1 = 1;      // WTSTypeProcessInfoLevel1
 
-SessionTokenQuery g_sessionTokenQuery = WTSQueryUserToken;
+DesktopCalls g_calls;
 
 // WTS_PROCESS_INFO_EXW as documented; the headers at hand lack it.
 struct TerminalProcessInfo {
@@ -86,13 +82,24 @@ Text TokenUserSidTextOf(DWORD processId) {
 // The user of the process that owns the shell's window (Explorer's, on the
 // desktop the process runs on); none without a shell, as in a service's
 // session or under Wine.
-Text ShellUserSidText() {
-  const HWND shell = GetShellWindow();
-  if (shell == nullptr) return Text();
+DWORD ShellProcessId(HWND shell) {
   DWORD processId = 0;
-  GetWindowThreadProcessId(shell, &processId);
+  g_calls.windowProcess(shell, &processId);
+  return processId;
+}
+
+Text ShellUserSidText() {
+  const HWND shell = g_calls.shellWindow();
+  if (shell == nullptr) return Text();
+  const DWORD processId = ShellProcessId(shell);
   if (processId == 0) return Text();
-  return ProcessUserSidTextOf(processId);
+  Text sidText = ProcessUserSidTextOf(processId);
+  // The ID was read before the process was opened: had the shell ended in
+  // between, the ID could name another process by then. A window that is
+  // still the shell's and still that process's proves it lived throughout,
+  // and a live process's ID is never given to another.
+  if (g_calls.shellWindow() != shell || ShellProcessId(shell) != processId) return Text();
+  return sidText;
 }
 
 }  // namespace
@@ -112,7 +119,7 @@ Text ProcessUserSidTextOf(DWORD processId) {
 
 DesktopUser FindSessionUser(DWORD session) {
   OwnedHandle token;
-  if (!g_sessionTokenQuery(session, token.Put())) {
+  if (!g_calls.sessionToken(session, token.Put())) {
     const bool nobody = GetLastError() == ERROR_NO_TOKEN;
     return {nobody ? DesktopSearch::kNoConsoleUser : DesktopSearch::kUnknown, Text()};
   }
@@ -121,23 +128,21 @@ DesktopUser FindSessionUser(DWORD session) {
   return {DesktopSearch::kFound, std::move(sidText)};
 }
 
-void SetSessionTokenQuery(SessionTokenQuery query) {
-  g_sessionTokenQuery = query != nullptr ? query : WTSQueryUserToken;
-}
+void SetDesktopCalls(const DesktopCalls& calls) { g_calls = calls; }
 
 DesktopUser FindDesktopUser() {
   if (Text shellUser = ShellUserSidText(); shellUser.HasBlock()) {
     return {DesktopSearch::kFound, std::move(shellUser)};
   }
-  if (CompareText(GetProcessUserSidText(), kSystemSid) == 0) {
-    const DWORD console = WTSGetActiveConsoleSessionId();
+  if (CompareText(g_calls.processUserSid(), kSystemSid) == 0) {
+    const DWORD console = g_calls.consoleSession();
     if (console == kNoSession) return {DesktopSearch::kNoConsoleUser, Text()};
     return FindSessionUser(console);
   }
   // Not the system account: its own session's user, where the platform
   // tells it; nobody there is no answer for a process that runs in it.
   DWORD session = 0;
-  if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) return {};
+  if (!g_calls.processSession(GetCurrentProcessId(), &session)) return {};
   DesktopUser user = FindSessionUser(session);
   if (user.search != DesktopSearch::kFound) return {};
   return user;

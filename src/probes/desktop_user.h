@@ -4,7 +4,10 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it relies on.
+#include <wtsapi32.h>
 
+#include "probes/process_token.h"
 #include "runtime/text.h"
 
 namespace varneth {
@@ -40,8 +43,17 @@ Text ProcessUserSidTextOf(DWORD processId);
 // failure.
 DesktopUser FindSessionUser(DWORD session);
 
-// Tests replace the session's token query; null restores WTSQueryUserToken.
-using SessionTokenQuery = BOOL(WINAPI*)(ULONG session, HANDLE* token);
-void SetSessionTokenQuery(SessionTokenQuery query);
+// The platform's answers the search is decided on. Tests replace them to be
+// the system account, or a process with or without a shell window and a
+// console user, which Wine never is.
+struct DesktopCalls {
+  HWND(WINAPI* shellWindow)() = GetShellWindow;
+  DWORD(WINAPI* windowProcess)(HWND, DWORD*) = GetWindowThreadProcessId;
+  Text (*processUserSid)() = GetProcessUserSidText;
+  DWORD(WINAPI* consoleSession)() = WTSGetActiveConsoleSessionId;
+  BOOL(WINAPI* processSession)(DWORD, DWORD*) = ProcessIdToSessionId;
+  BOOL(WINAPI* sessionToken)(ULONG, HANDLE*) = WTSQueryUserToken;
+};
+void SetDesktopCalls(const DesktopCalls& calls);
 
 }  // namespace varneth

@@ -116,6 +116,8 @@ LONG BoundDeleteKeyByHandle(HANDLE key) {
   return static_cast<LONG>(ThroughSlot<ToDosError>(g_rtlNtStatusToDosError)(status));
 }
 
+void SetBoundNtDeleteKey(FARPROC standIn) { g_ntDeleteKey.address = standIn; }
+
 int LoadedLibraryCount() { return g_loadedLibraryCount; }
 
 HMODULE LoadedLibrary(int index) {

@@ -41,6 +41,9 @@ void BoundRtlMoveMemory(void* destination, const void* source, SIZE_T count);
 // to (ZwDeleteKey in the driver kit's documentation); its status in the
 // Win32 numbering (RtlNtStatusToDosError).
 LONG BoundDeleteKeyByHandle(HANDLE key);
+// Tests answer in NtDeleteKey's place (Wine refuses no deletion); null binds
+// the system's again on the next call.
+void SetBoundNtDeleteKey(FARPROC standIn);
 
 // Modules the binder loaded itself, in load order (at most 100 are kept).
 int LoadedLibraryCount();

@@ -154,6 +154,24 @@ class Cleanup(wc.VarnethTestCase):
         self.assert_gone(association_keys("vntone", ["VarnethOne.Doc"]) +
                          association_keys("vnttwo", ["VarnethTwo.Doc"]))
 
+class CleanupInWindowsLayout(Cleanup):
+    """The whole association, with the user's classes in their own hive as on
+    Windows; the other scenarios add nothing there."""
+    test_an_unnamed_class_entry_leaves_the_machine_class_store_alone = None
+    test_deep_classes_go_in_one_run = None
+    test_the_dialogue_names_the_classes_it_keeps = None
+    test_an_extension_nothing_mentions_changes_nothing = None
+    test_two_extensions_in_one_session = None
+
+    @classmethod
+    def setUpClass(cls):
+        wc.lay_classes_out_as_windows(cls)
+
+    def test_a_link_to_the_hive_in_another_letter_case_is_taken_too(self):
+        self.addCleanup(wc.link_tool, "classes-hive", wc.WINDOWS_CLASSES_LINK)
+        self.assertEqual(wc.link_tool("classes-hive", r"\registry\user\<SID>_cLASSES"), 0)
+        self.test_a_full_association_goes_in_one_run_and_nothing_else()
+
 
 if __name__ == "__main__":
     Cleanup.exe = wc.exe_from_argv()

@@ -361,6 +361,21 @@ def remove_link(key: str):
     link_tool("remove", key)
 
 
+# What Windows' HKCU\Software\Classes links to: the user's classes hive.
+WINDOWS_CLASSES_LINK = r"\REGISTRY\USER\<SID>_Classes"
+
+
+def lay_classes_out_as_windows(test_class, target=WINDOWS_CLASSES_LINK):
+    r"""While the test class runs, HKCU\Software\Classes is as on Windows: a
+    link (naming `target`, <SID> the user's) to the hive
+    HKEY_USERS\<SID>_Classes, which holds the user's classes. Wine keeps the
+    hive in memory only, as long as the prefix's wineserver runs."""
+    if link_tool("classes-hive", target) != 0:
+        link_tool("classes-key")
+        raise AssertionError(r"cannot lay HKCU\Software\Classes out as Windows does")
+    test_class.addClassCleanup(link_tool, "classes-key")
+
+
 class VarnethTestCase(unittest.TestCase):
     exe: Path = None
 

@@ -3,35 +3,28 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "runtime/program_texts.h"
 
 namespace varneth {
 namespace {
 
+// The dialogue and the command line write the same line. The usual case
+// says nothing, so its output is what it always was.
 TEST(KeyOwnerLine, NamesWhoseKeysWhereItMatters) {
   const std::string name = std::string("CORP\\alice") + texts::kUserKeysTail;
-  const std::string other = texts::kDesktopUserKeysLead + name;
-  const std::string own = texts::kOwnKeysLead + name;
   const std::string none = "(none)";
-  // Per case: the dialogue's line, then the command line's. The usual case
-  // says nothing, so its output is what it always was.
-  const struct {
-    KeyOwnerCase whose;
-    std::string dialogue, commandLine;
-  } cases[] = {
-      {KeyOwnerCase::kProcessUser, none, none},
-      {KeyOwnerCase::kDesktopUser, other, other},
-      {KeyOwnerCase::kUnsureOwnKeys, none, own},
-      {KeyOwnerCase::kNoConsoleUser, texts::kNoConsoleUser, texts::kNoConsoleUser},
+  const std::pair<KeyOwnerCase, std::string> cases[] = {
+      {KeyOwnerCase::kProcessUser, none},
+      {KeyOwnerCase::kDesktopUser, texts::kDesktopUserKeysLead + name},
+      {KeyOwnerCase::kUnsureOwnKeys, texts::kOwnKeysLead + name},
+      {KeyOwnerCase::kNoConsoleUser, texts::kNoConsoleUser},
   };
-  for (const auto& each : cases) {
-    const KeyOwner owner{each.whose, CopyText("S-1-5-21-1-2-3-1001"), CopyText("CORP\\alice")};
-    for (const bool commandLine : {false, true}) {
-      const std::optional<Text> line = KeyOwnerLine(owner, commandLine);
-      EXPECT_EQ(line ? std::string(line->Bytes()) : none,
-                commandLine ? each.commandLine : each.dialogue);
-    }
+  for (const auto& [whose, expected] : cases) {
+    const KeyOwner owner{whose, CopyText("S-1-5-21-1-2-3-1001"), CopyText("CORP\\alice")};
+    const std::optional<Text> line = KeyOwnerLine(owner);
+    EXPECT_EQ(line ? std::string(line->Bytes()) : none, expected);
   }
 }
 

@@ -11,6 +11,7 @@
 #include "registry/registry_open.h"
 #include "scratch_registry.h"
 #include "probes/process_token.h"
+#include "probes/system_binding.h"
 #include "runtime/program_texts.h"
 
 namespace varneth {
@@ -41,25 +42,36 @@ TEST(KeptClassReasonLine, SaysAndOthersOnlyPastTheUsersItNames) {
 
 // Windows denies value writes in a UserChoice (its key can still be
 // deleted), and on Windows 10 and 11 protects some choices: their deletion
-// is refused for lack of access while the keys beside them go.
-bool g_protectChoice = false;
+// is refused for lack of access while the keys beside them go. It refuses
+// either the opening with DELETE or NtDeleteKey itself; Wine does neither,
+// so the one platform call is answered here and the program's own code
+// above it runs.
+enum class Choice { kFree, kOpenedWithoutDelete, kDeletionRefused };
+Choice g_choice = Choice::kFree;
 
-LONG WINAPI DenyChoiceWrites(HKEY parent, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
+LONG WINAPI GuardTheChoice(HKEY parent, LPCSTR path, DWORD options, REGSAM access, PHKEY key) {
   const size_t length = path == nullptr ? 0 : std::strlen(path);
-  if (length >= 10 && _stricmp(path + length - 10, "UserChoice") == 0 &&
-      (access & KEY_SET_VALUE) != 0) {
+  const REGSAM denied = g_choice == Choice::kOpenedWithoutDelete ? KEY_SET_VALUE | DELETE
+                                                                 : KEY_SET_VALUE;
+  if (length >= 10 && _stricmp(path + length - 10, "UserChoice") == 0 && (access & denied) != 0) {
     return ERROR_ACCESS_DENIED;
   }
   return RegOpenKeyExA(parent, path, options, access, key);
 }
 
-// The deletion names the key by its own handle: the choice holds ProgId.
-LONG WINAPI RefuseTheChoice(HKEY key) {
-  if (g_protectChoice &&
-      RegQueryValueExW(key, L"ProgId", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
-    return ERROR_ACCESS_DENIED;
+// In NtDeleteKey's place: the deletion names the key by its own handle, and
+// the choice holds ProgId.
+LONG WINAPI NtRefuseTheChoice(HANDLE key) {
+  constexpr LONG kStatusAccessDenied = static_cast<LONG>(0xC0000022);
+  if (g_choice == Choice::kDeletionRefused &&
+      RegQueryValueExW(static_cast<HKEY>(key), L"ProgId", nullptr, nullptr, nullptr, nullptr) ==
+          ERROR_SUCCESS) {
+    return kStatusAccessDenied;
   }
-  return DeleteKeyByHandle(key);
+  using NtDeleteKey = LONG(WINAPI*)(HANDLE);
+  static const auto system = reinterpret_cast<NtDeleteKey>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll"), "NtDeleteKey")));
+  return system(key);
 }
 
 TEST(StayReasonLines, AChoiceGoesWithItsKeyUnlessWindowsProtectsIt) {
@@ -69,13 +81,16 @@ TEST(StayReasonLines, AChoiceGoesWithItsKeyUnlessWindowsProtectsIt) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring folder = std::wstring(temp) + L"varneth-choice-test";
-  for (const bool protect : {false, true}) {
+  for (const Choice choice : {Choice::kFree, Choice::kOpenedWithoutDelete, Choice::kDeletionRefused}) {
+    const bool protect = choice != Choice::kFree;
     RemoveTree(HKEY_CURRENT_USER, record);
     AddString(HKEY_CURRENT_USER, record + "\\OpenWithList", "a", "viewer.exe");
     AddString(HKEY_CURRENT_USER, record + "\\UserChoice", "ProgId", "VarnethPdf.Doc");
-    g_protectChoice = protect;
-    SetRegistryCalls({DenyChoiceWrites, RegOpenKeyExW, RefuseTheChoice});
+    g_choice = choice;
+    SetRegistryCalls({GuardTheChoice, RegOpenKeyExW, DeleteKeyByHandle});
+    SetBoundNtDeleteKey(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(NtRefuseTheChoice)));
     const CleanupOutcome outcome = RunExtensionCleanup({"vntpdf", owner, folder, false});
+    SetBoundNtDeleteKey(nullptr);
     SetRegistryCalls({});
 
     ASSERT_EQ(outcome.targets.size(), 1u);
@@ -87,7 +102,8 @@ TEST(StayReasonLines, AChoiceGoesWithItsKeyUnlessWindowsProtectsIt) {
       EXPECT_TRUE(fate.stayed);
       EXPECT_EQ((std::vector<int>{fate.left.keys, fate.left.values, fate.gone.keys, fate.gone.values}),
                 (std::vector<int>{2, 1, 1, 1}));
-      EXPECT_EQ(StayReasonLines(fate), std::vector<const char*>{texts::kStayedProtectedChoice});
+      EXPECT_EQ(StayReasonLines(fate), std::vector<const char*>{texts::kStayedProtectedChoice})
+          << static_cast<int>(choice);
       EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, record + "\\UserChoice"));
     } else {
       EXPECT_EQ(outcome.result, CleanupResult::kRemoved);

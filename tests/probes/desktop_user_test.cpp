@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -29,14 +30,79 @@ TEST(FindSessionUser, TellsNobodyLoggedOnFromTheOtherFailures) {
       {ERROR_CTX_WINSTATION_NOT_FOUND, DesktopSearch::kUnknown},
       {0, DesktopSearch::kFound},
   };
-  SetSessionTokenQuery(AnswerWithError);
+  DesktopCalls calls;
+  calls.sessionToken = AnswerWithError;
+  SetDesktopCalls(calls);
   for (const auto& [error, search] : cases) {
     g_error = error;
     const DesktopUser user = FindSessionUser(1);
     EXPECT_EQ(user.search, search) << error;
     EXPECT_EQ(std::string(user.sidText.Bytes()), error == 0 ? GetProcessUserSidText().Bytes() : "");
   }
-  SetSessionTokenQuery(nullptr);
+  SetDesktopCalls({});
+}
+
+// A process as Wine never runs one: the system account or not, with a shell
+// window or without, users logged on or not in its own session (3) and at
+// the console (7). Each session's token is this process's own, so a found
+// user's SID is this process's.
+struct Platform {
+  bool system;
+  bool shellWindow;
+  DWORD shellLater;  // the shell window's process when read again; 0: the same
+  DWORD console;     // the console's session, 0xFFFFFFFF for none
+  bool ownSessionUser, consoleUser;
+} g_platform;
+
+HWND WINAPI ShellWindow() { return g_platform.shellWindow ? GetDesktopWindow() : nullptr; }
+int g_windowReads;
+DWORD WINAPI WindowProcess(HWND, DWORD* processId) {
+  const bool later = ++g_windowReads > 1 && g_platform.shellLater != 0;
+  *processId = later ? g_platform.shellLater : GetCurrentProcessId();
+  return 1;
+}
+Text ProcessUser() { return g_platform.system ? CopyText("S-1-5-18") : GetProcessUserSidText(); }
+DWORD WINAPI ConsoleSession() { return g_platform.console; }
+BOOL WINAPI OwnSession(DWORD, DWORD* session) {
+  *session = 3;
+  return TRUE;
+}
+BOOL WINAPI SessionToken(ULONG session, HANDLE* token) {
+  if ((session == 3 && g_platform.ownSessionUser) || (session == 7 && g_platform.consoleUser)) {
+    return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token);
+  }
+  SetLastError(ERROR_NO_TOKEN);
+  return FALSE;
+}
+
+TEST(FindDesktopUser, AsksTheShellThenTheConsoleForTheSystemAccountElseItsOwnSession) {
+  const struct {
+    Platform platform;
+    DesktopSearch search;
+  } cases[] = {
+      // The shell's user, read while its window stays that process's.
+      {{false, true, 0, 7, false, false}, DesktopSearch::kFound},
+      {{false, true, 0xFFF0, 7, false, false}, DesktopSearch::kUnknown},
+      // The system account: the console's user, never its own session's.
+      {{true, false, 0, 7, false, true}, DesktopSearch::kFound},
+      {{true, false, 0, 7, true, false}, DesktopSearch::kNoConsoleUser},
+      {{true, false, 0, 0xFFFFFFFF, true, true}, DesktopSearch::kNoConsoleUser},
+      // Another account without a shell (a scheduled task, SSH): its own
+      // session's user, never the console's.
+      {{false, false, 0, 7, true, false}, DesktopSearch::kFound},
+      {{false, false, 0, 7, false, true}, DesktopSearch::kUnknown},
+  };
+  SetDesktopCalls({ShellWindow, WindowProcess, ProcessUser, ConsoleSession, OwnSession, SessionToken});
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    g_platform = cases[i].platform;
+    g_windowReads = 0;
+    const DesktopUser user = FindDesktopUser();
+    EXPECT_EQ(user.search, cases[i].search) << i;
+    EXPECT_EQ(std::string(user.sidText.Bytes()),
+              user.search == DesktopSearch::kFound ? GetProcessUserSidText().Bytes() : "")
+        << i;
+  }
+  SetDesktopCalls({});
 }
 
 bool DebugPrivilegeEnabled() {
