@@ -143,7 +143,7 @@ TEST_F(BackupFolder, AFileWhereTheFolderShouldBeIsAnError) {
   std::ofstream((root_ + L"\\Varneth").c_str()) << "in the way";
   const BackupFile file = WriteBackupFile(root_ + L"\\Varneth\\Backups", L"stem", L"x");
   EXPECT_FALSE(file.Written());
-  EXPECT_EQ(file.path, root_ + L"\\Varneth\\Backups\\stem.reg");
+  EXPECT_EQ(file.path, root_ + L"\\Varneth\\Backups\\stem.partial");
   EXPECT_EQ(GetFileAttributesW(file.path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
