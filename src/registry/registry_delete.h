@@ -50,7 +50,8 @@ inline constexpr LONG kChangedSinceCheck = ERROR_INVALID_STATE;
 // takes the key's values along), the instant between the two closed as far
 // as the platform lets it be: just before the deletion, a key `emptied` of
 // its values one by one must hold no value, and any other key (one that
-// grants no value deletion, as a protected UserChoice) the number of values
+// grants no value deletion, as a protected UserChoice, or kept some of its
+// values) the number of values
 // and the last write time it had before its check; both must hold no
 // subkey. A key that changed stays, and its deletion is told
 // kChangedSinceCheck; one with subkeys is refused silently, as the platform

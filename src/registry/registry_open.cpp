@@ -161,6 +161,7 @@ LONG OpenWithoutLinksOf(HKEY root, std::basic_string_view<Char> path, size_t fol
       if (linkPath != nullptr) {
         // The key that is the link, by its path as named.
         *linkPath = RootNameW(root);
+        *linkPath += L'\\';
         for (const Char c : path.substr(0, end)) *linkPath += static_cast<wchar_t>(c);
         *linkPath = TidyKeyPath(*linkPath);
       }

@@ -29,7 +29,8 @@ struct OpenKeyFrame {
   RegistryKey key;
   Text path;
   REGSAM access = 0;
-  // Every value listed was deleted: the key is to hold none when it goes.
+  // Every value listed was deleted one by one: the key is to hold none when
+  // it goes.
   bool emptied = false;
   std::vector<Text> children;
   size_t next = 0;
@@ -110,8 +111,9 @@ bool Leave(TreeDeletion& work) {
     }
     return false;
   }
-  // A value it was to lose stayed: the deletion would take it along.
-  if ((frame.access & KEY_SET_VALUE) != 0 && !frame.emptied) return false;
+  // A key some of whose values stayed (refused, or named so that the ANSI
+  // calls cannot reach them) is checked as one that grants no value
+  // deletion: every value it holds is compared.
   return DeleteCheckedKey(work.root, frame.path, frame.key.Get(), frame.emptied, check);
 }
 

@@ -92,7 +92,8 @@ TEST_F(BackupFolder, WritesUtf16WithAByteOrderMarkIntoANewFolder) {
 TEST_F(BackupFolder, NeverOverwritesAFileTakesTheNextFreeNumber) {
   const BackupFile first = WriteBackupFile(root_, L"stem", L"first");
   const BackupFile second = WriteBackupFile(root_, L"stem", L"second");
-  const BackupFile third = WriteBackupFile(root_, L"stem", L"third");
+  // A folder that ends in its separator, as a drive's root does, gets no second one.
+  const BackupFile third = WriteBackupFile(root_ + L"\\", L"stem", L"third");
   ASSERT_TRUE(third.Written());
   EXPECT_EQ(first.path, root_ + L"\\stem.reg");
   EXPECT_EQ(second.path, root_ + L"\\stem-2.reg");
