@@ -4,7 +4,8 @@
 # be had), GoogleTest's sources, Python, git (the release test lists the
 # checkout's files), the locales the tests run in (zh_CN.UTF-8, so Wine's ANSI
 # and console code page is 936; en_US.UTF-8 and hi_IN.UTF-8 for 1252 and
-# 65001), and clang for the sanitizer and fuzzing checks. Where 32-bit Wine
+# 65001, ja_JP.UTF-8 and zh_TW.UTF-8 for 932 and 950, tr_TR.UTF-8 for a
+# Turkish locale's letter case), and clang for the sanitizer and fuzzing checks. Where 32-bit Wine
 # cannot run here, also the x86-64 cross-compiler. Each is judged by its
 # package, so a minimal system gets everything on the first run; quiet and
 # quick when everything is already there.
@@ -114,7 +115,7 @@ fi
 
 # The locales' character maps come with the locales package; each locale is
 # made once.
-for locale in zh_CN en_US hi_IN; do
+for locale in zh_CN en_US hi_IN ja_JP zh_TW tr_TR; do
   if ! locale -a 2>/dev/null | grep -qix "$locale.utf8"; then
     $sudo localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
   fi

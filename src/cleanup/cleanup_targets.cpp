@@ -177,12 +177,14 @@ size_t PlaceParentLength(const CleanupTarget& target) {
   return ParentLength(target.keyPath);
 }
 
-LONG OpenTargetKey(const CleanupTarget& target, REGSAM access, RegistryKey& key) {
+LONG OpenTargetKey(const CleanupTarget& target, REGSAM access, RegistryKey& key,
+                   std::wstring* linkPath) {
   // A value's key is the parent of a place, opened as named.
   if (target.kind == TargetKind::kValue) {
     return OpenKeyW(target.root, target.keyPath.c_str(), 0, access, key);
   }
-  return OpenWithoutLinks(target.root, target.keyPath, PlaceParentLength(target), access, key);
+  return OpenWithoutLinks(target.root, target.keyPath, PlaceParentLength(target), access, key,
+                          nullptr, linkPath);
 }
 
 bool KeyCountsAsThere(LONG openStatus) {

@@ -76,8 +76,10 @@ const std::wstring& MachineClassesPrefix();
 size_t PlaceParentLength(const CleanupTarget& target);
 
 // Opens the target's key (the key, or the key holding the value). A key
-// target is opened as itself: a registry link gives kMetRegistryLink.
-LONG OpenTargetKey(const CleanupTarget& target, REGSAM access, RegistryKey& key);
+// target is opened as itself: a registry link gives kMetRegistryLink, and
+// `linkPath` (when given) the full path of the key that is the link.
+LONG OpenTargetKey(const CleanupTarget& target, REGSAM access, RegistryKey& key,
+                   std::wstring* linkPath = nullptr);
 
 // Whether a key counts as there when opening it gave `openStatus`: one that
 // exists but may not be read is there all the same (its backup then fails,

@@ -34,18 +34,27 @@ ExportStatus ExportTarget(TargetFate& fate, HKEY key, std::wstring& out,
   return ExportOneValue(key, fullPath, fate.target.valueName, out, &visitor);
 }
 
+// A place whose opening met a registry link: the link is named by the key
+// that holds its SymbolicLinkValue, and counts as a key left only when it is
+// the place itself.
+void NoteLinkMet(TargetFate& fate, const std::wstring& link) {
+  const std::wstring place = FullKeyPath(fate.target);
+  fate.links.push_back(link.empty() ? place : link);
+  fate.left.keys = link.empty() || SameName(TidyKeyPath(place), link) ? 1 : 0;
+}
+
 // What a place that stayed holds now, against the backup: what is left of
 // it, what of it went, the links in it, and whether it holds anything the
 // backup lacks (written, or changed, while the cleanup ran).
 bool SurveyWhatIsLeft(TargetFate& fate, const BackupSnapshot& snapshot) {
   fate.links.clear();
   RegistryKey key;
-  const LONG opened = OpenTargetKey(fate.target, KEY_READ, key);
+  std::wstring link;
+  const LONG opened = OpenTargetKey(fate.target, KEY_READ, key, &link);
   ExportCounts held;
   bool changed = false;
   if (opened == kMetRegistryLink) {
-    fate.left.keys = 1;
-    fate.links.push_back(FullKeyPath(fate.target));
+    NoteLinkMet(fate, link);
   } else if (opened == ERROR_SUCCESS) {
     ExportVisitor visitor;
     visitor.key = [&](const std::wstring& path) {
@@ -116,6 +125,10 @@ StayReasons WhyItStayed(TargetFate& fate, const WideKeyNames& names,
                         !NarrowExactly(target.valueName);
   why.uncarriedName = fate.counts.uncarriedKeys + fate.counts.uncarriedValues > 0;
   why.changedDuringRun = SurveyWhatIsLeft(fate, snapshot);
+  why.writtenBeforeDeletion =
+      !why.changedDuringRun && target.kind == TargetKind::kKey &&
+      WrittenBeforeDeletion(guard.keyDeletions, snapshot,
+                            SnapshotPath(snapshot, target.root, target.keyPath));
   if (target.kind == TargetKind::kKey) {
     const std::wstring place = SnapshotPath(snapshot, target.root, target.keyPath);
     if (guard.keptClassNames) {
@@ -193,7 +206,8 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
   for (CleanupTarget& target : targets) {
     if (target.kind == TargetKind::kValue && !target.existed) continue;
     RegistryKey key;
-    const LONG opened = OpenTargetKey(target, KEY_READ, key);
+    std::wstring link;
+    const LONG opened = OpenTargetKey(target, KEY_READ, key, &link);
     if (target.kind == TargetKind::kKey && !KeyCountsAsThere(opened)) continue;
     target.existed = true;
     TargetFate& fate = outcome.targets.emplace_back();
@@ -202,9 +216,8 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     // not deleted either, so a dry run tells that it stays. A dry run deletes
     // nothing, so it needs no snapshot to check against.
     if (opened == kMetRegistryLink) {
-      fate.links.push_back(FullKeyPath(fate.target));
+      NoteLinkMet(fate, link);  // as the run will count it
       fate.stayed = request.dryRun;
-      fate.left.keys = 1;  // the link, as the run will count it
     }
     PlaceSurvey survey = StartPlaceSurvey(FullKeyPath(fate.target));
     if (request.dryRun && IsExplorerRecord(fate.target, names)) {
@@ -257,7 +270,7 @@ CleanupOutcome RunExtensionCleanup(const CleanupRequest& request) {
     backup += L"\r\n";  // the file ends with a blank line, as the registry editor's do
     if (exported.Complete()) writer.Append(backup);
     const BackupFile file = exported.Complete() ? writer.Finish() : BackupFile{};
-    outcome.backupPath = exported.Complete() ? file.path : folder + L"\\" + stem + L".reg";
+    outcome.backupPath = exported.Complete() ? file.path : writer.PartialPath();
     if (!exported.Complete() || !file.Written()) {
       outcome.backupProblem = exported.problem;
       outcome.backupError = exported.Complete() ? file.error : exported.error;

@@ -32,6 +32,9 @@ struct StayReasons {
   bool unreachableName = false;   // it holds a name the ANSI code page cannot hold
   bool uncarriedName = false;     // it holds a name with a NUL, which the backup cannot carry
   bool changedDuringRun = false;  // it holds keys or values written while the cleanup ran
+  // A key of it was written between its check and its deletion, and what it
+  // holds now is all in the backup (else changedDuringRun says it).
+  bool writtenBeforeDeletion = false;
   bool keepsClassNames = false;   // the user's list keeps the names of classes that stayed
   bool protectedChoice = false;   // Windows protects a default-app choice in it
 };

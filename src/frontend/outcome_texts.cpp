@@ -19,6 +19,7 @@ std::vector<const char*> StayReasonLines(const TargetFate& fate) {
   if (fate.why.unreachableName) lines.push_back(texts::kStayedUnreachableName);
   if (fate.why.uncarriedName) lines.push_back(texts::kStayedUncarriableName);
   if (fate.why.changedDuringRun) lines.push_back(texts::kStayedChangedDuringRun);
+  if (fate.why.writtenBeforeDeletion) lines.push_back(texts::kStayedWrittenBeforeDeletion);
   if (fate.why.keepsClassNames) lines.push_back(texts::kStayedKeepsClassNames);
   if (fate.why.protectedChoice) lines.push_back(texts::kStayedProtectedChoice);
   return lines;

@@ -3,8 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
+#include <string_view>
 
+#include "registry/ansi_path.h"
 #include "registry/registry_key.h"
 #include "registry/registry_open.h"
 
@@ -30,13 +31,13 @@ HKEY DeleteRootKey(DeleteRootCode code) {
 ItemPathParts SplitItemPath(TextRef path) {
   ItemPathParts parts;
   const char* bytes = path.Bytes();
-  const char* separator = std::strrchr(bytes, '\\');
-  if (separator == nullptr) {
+  const size_t separator = LastSeparatorA(bytes);
+  if (separator == std::string_view::npos) {
     parts.keyPath = CopyText(path);
     return parts;
   }
-  parts.keyPath = TextFromBytes(bytes, static_cast<std::int32_t>(separator - bytes));
-  parts.valueName = CopyText(separator + 1);
+  parts.keyPath = TextFromBytes(bytes, static_cast<std::int32_t>(separator));
+  parts.valueName = CopyText(bytes + separator + 1);
   parts.hasValueName = true;
   return parts;
 }
@@ -77,13 +78,40 @@ bool DeleteKey(HKEY root, TextRef path, size_t followed, const DeletionCheck* ch
   if (opened != ERROR_SUCCESS) return false;
   // A root is no key to delete.
   if (IsPredefinedKey(key.Get())) return false;
-  if (check != nullptr && !check->mayDeleteKey(root, path, key.Get())) return false;
-  const LONG status = DeleteOpenKey(key.Get());
-  if (check != nullptr && check->keyDeletion) check->keyDeletion(root, path, status);
-  return status == ERROR_SUCCESS;
+  return DeleteCheckedKey(root, path, key.Get(), false, check);
+}
+
+// What a key holds: subkeys, values and its last write time.
+struct KeyState {
+  bool read = false;
+  DWORD subkeys = 0;
+  DWORD values = 0;
+  FILETIME written{};
+};
+
+KeyState ReadKeyState(HKEY key) {
+  KeyState state;
+  state.read = CurrentRegistryCalls().queryInfo(key, nullptr, nullptr, nullptr, &state.subkeys,
+                                                nullptr, nullptr, &state.values, nullptr, nullptr,
+                                                nullptr, &state.written) == ERROR_SUCCESS;
+  return state;
 }
 
 }  // namespace
+
+bool DeleteCheckedKey(HKEY root, TextRef path, HKEY key, bool emptied,
+                      const DeletionCheck* check) {
+  const KeyState seen = emptied ? KeyState{} : ReadKeyState(key);
+  if (check != nullptr && !check->mayDeleteKey(root, path, key, emptied)) return false;
+  const KeyState now = ReadKeyState(key);
+  if (!now.read || now.subkeys > 0) return false;
+  const bool unchanged = emptied ? now.values == 0
+                                 : seen.read && now.values == seen.values &&
+                                       CompareFileTime(&now.written, &seen.written) == 0;
+  const LONG status = unchanged ? DeleteOpenKey(key) : kChangedSinceCheck;
+  if (check != nullptr && check->keyDeletion) check->keyDeletion(root, path, status);
+  return status == ERROR_SUCCESS;
+}
 
 bool DeleteRegistryItem(DeleteRootCode rootCode, TextRef path, const DeletionCheck* check,
                         std::int32_t followedLength, ItemDeletion how) {

@@ -15,8 +15,8 @@ namespace varneth {
 // 4 HKEY_LOCAL_MACHINE, 5 HKEY_USERS; any other code names no root.
 using DeleteRootCode = std::int32_t;
 
-// An item path read as "key path\value name": split at its last 0x5C byte,
-// a byte search, so the trail byte of a two-byte character counts. A path
+// An item path read as "key path\value name": split at its last separator,
+// found by the characters of the ANSI code page (a trail byte 0x5C is none). A path
 // without one is a key directly under the root and names its default value
 // (hasValueName false); a path ending in "\" names it too (an empty name).
 struct ItemPathParts {
@@ -34,11 +34,29 @@ struct DeletionCheck {
   // open as `key`.
   std::function<bool(HKEY root, TextRef keyPath, HKEY key, const char* valueName)> mayDeleteValue;
   // The key named by `path` (a trailing backslash names the key before it),
-  // open as `key`, itself and not a link.
-  std::function<bool(HKEY root, TextRef path, HKEY key)> mayDeleteKey;
+  // open as `key`, itself and not a link. `emptied`: its values were deleted
+  // one by one, and the key goes only if it holds no value and no subkey the
+  // instant before its deletion.
+  std::function<bool(HKEY root, TextRef path, HKEY key, bool emptied)> mayDeleteKey;
   // What the key's deletion answered for `path`.
   std::function<void(HKEY root, TextRef path, LONG status)> keyDeletion;
 };
+
+// What a key's deletion is told when the key was not deleted because it
+// changed between its check and the instant before its deletion.
+inline constexpr LONG kChangedSinceCheck = ERROR_INVALID_STATE;
+
+// Checks the open key and deletes it through that handle (NtDeleteKey, which
+// takes the key's values along), the instant between the two closed as far
+// as the platform lets it be: just before the deletion, a key `emptied` of
+// its values one by one must hold no value, and any other key (one that
+// grants no value deletion, as a protected UserChoice, or kept some of its
+// values) the number of values
+// and the last write time it had before its check; both must hold no
+// subkey. A key that changed stays, and its deletion is told
+// kChangedSinceCheck; one with subkeys is refused silently, as the platform
+// refuses it. True when the key was deleted.
+bool DeleteCheckedKey(HKEY root, TextRef path, HKEY key, bool emptied, const DeletionCheck* check);
 
 // What one path names to delete.
 enum class ItemDeletion {
@@ -50,8 +68,8 @@ enum class ItemDeletion {
 // The predefined root of a deletion code, or nullptr.
 HKEY DeleteRootKey(DeleteRootCode code);
 
-// Reads the path as "key path\value name", split at its last 0x5C byte (a
-// byte search: the trail byte of a two-byte character counts), and deletes
+// Reads the path as "key path\value name", split as SplitItemPath splits it,
+// and deletes
 // that value; a path ending in "\" names the key's default value, and one
 // without "\" the default value of a key directly under the root. When that
 // fails, deletes the key named by the whole path, which the platform refuses

@@ -6,6 +6,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "registry/ansi_path.h"
 #include "registry/registry_enum.h"
 #include "registry/registry_names.h"
 #include "probes/process_token.h"
@@ -17,20 +18,13 @@ namespace {
 
 RegistryCalls g_calls;
 
-// The next backslash at or after `from`. An ANSI path is read character by
-// character, as the platform reads it once converted: the trail byte of a
-// two-byte character is no separator.
+// The next backslash at or after `from`; an ANSI path is read by the
+// characters of the ANSI code page.
 size_t NextSeparator(std::wstring_view path, size_t from) {
   const size_t at = path.find(L'\\', from);
   return at == std::wstring_view::npos ? path.size() : at;
 }
-size_t NextSeparator(std::string_view path, size_t from) {
-  for (size_t at = from; at < path.size(); ++at) {
-    if (path[at] == '\\') return at;
-    if (IsDBCSLeadByte(static_cast<BYTE>(path[at])) && at + 1 < path.size()) ++at;
-  }
-  return path.size();
-}
+size_t NextSeparator(std::string_view path, size_t from) { return NextSeparatorA(path, from); }
 
 template <typename Char>
 size_t ParentLengthOf(std::basic_string_view<Char> path) {
@@ -117,7 +111,9 @@ std::wstring LinkTarget(HKEY link) {
 // hive is opened in its place, directly below HKEY_USERS and as itself, so
 // what is reached is what was checked. Any other target is a link like any
 // other: kMetRegistryLink.
-LONG OpenUserClassesHive(const std::wstring& sid, DWORD access, RegistryKey& key) {
+// `linkPath`, when there is one, is left for the hive itself being a link.
+LONG OpenUserClassesHive(const std::wstring& sid, DWORD access, RegistryKey& key,
+                         std::wstring* linkPath) {
   const std::wstring hive = sid + L"_Classes";
   if (sid.empty() || !SameName(LinkTarget(key.Get()), L"\\REGISTRY\\USER\\" + hive)) {
     key.Close();
@@ -127,6 +123,7 @@ LONG OpenUserClassesHive(const std::wstring& sid, DWORD access, RegistryKey& key
   if (status != ERROR_SUCCESS) return status;
   if (IsRegistryLink(key.Get())) {
     key.Close();
+    if (linkPath != nullptr) *linkPath = std::wstring(RootNameW(HKEY_USERS)) + L"\\" + hive;
     return kMetRegistryLink;
   }
   return ERROR_SUCCESS;
@@ -134,7 +131,8 @@ LONG OpenUserClassesHive(const std::wstring& sid, DWORD access, RegistryKey& key
 
 template <typename Char>
 LONG OpenWithoutLinksOf(HKEY root, std::basic_string_view<Char> path, size_t followedLength,
-                        REGSAM access, RegistryKey& key, RegistryKey* keptParent) {
+                        REGSAM access, RegistryKey& key, RegistryKey* keptParent,
+                        std::wstring* linkPath) {
   using String = std::basic_string<Char>;
   // The platform's link is taken only within the part the caller names as
   // the place's parent: a place that is itself Software\Classes is a link.
@@ -160,14 +158,22 @@ LONG OpenWithoutLinksOf(HKEY root, std::basic_string_view<Char> path, size_t fol
                            wanted, key);
     if (status != ERROR_SUCCESS) return status;
     if (IsRegistryLink(key.Get())) {
+      if (linkPath != nullptr) {
+        // The key that is the link, by its path as named.
+        *linkPath = RootNameW(root);
+        *linkPath += L'\\';
+        for (const Char c : path.substr(0, end)) *linkPath += static_cast<wchar_t>(c);
+        *linkPath = TidyKeyPath(*linkPath);
+      }
       if (!mayTakePlatformLink || end != linkEnd) {
         key.Close();
         return kMetRegistryLink;
       }
       const std::wstring sid =
           root == HKEY_USERS ? SidOfPath(path.substr(0, sidEnd)) : ProcessUserSid();
-      status = OpenUserClassesHive(sid, wanted, key);
+      status = OpenUserClassesHive(sid, wanted, key, linkPath);
       if (status != ERROR_SUCCESS) return status;
+      if (linkPath != nullptr) linkPath->clear();
     }
     at = end;
   }
@@ -197,7 +203,7 @@ LONG WINAPI DeleteKeyByHandle(HKEY key) { return BoundDeleteKeyByHandle(key); }
 LONG DeleteOpenKey(HKEY key) { return g_calls.deleteKey(key); }
 
 bool IsLinkTargetValue(const char* name, DWORD type) {
-  return type == REG_LINK && lstrcmpiA(name, "SymbolicLinkValue") == 0;
+  return type == REG_LINK && SameName(WidenText(name), L"SymbolicLinkValue");
 }
 
 bool IsRegistryLink(HKEY key) {
@@ -208,13 +214,13 @@ bool IsRegistryLink(HKEY key) {
 }
 
 LONG OpenWithoutLinks(HKEY root, std::wstring_view path, size_t followedLength, REGSAM access,
-                      RegistryKey& key, RegistryKey* parent) {
-  return OpenWithoutLinksOf(root, path, followedLength, access, key, parent);
+                      RegistryKey& key, RegistryKey* parent, std::wstring* linkPath) {
+  return OpenWithoutLinksOf(root, path, followedLength, access, key, parent, linkPath);
 }
 
 LONG OpenWithoutLinksA(HKEY root, std::string_view path, size_t followedLength, REGSAM access,
                        RegistryKey& key, RegistryKey* parent) {
-  return OpenWithoutLinksOf(root, path, followedLength, access, key, parent);
+  return OpenWithoutLinksOf(root, path, followedLength, access, key, parent, nullptr);
 }
 
 size_t ParentLength(std::wstring_view path) { return ParentLengthOf(path); }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <string_view>
 
 #include "registry/registry_key.h"
@@ -26,6 +27,9 @@ struct RegistryCalls {
   LONG(WINAPI* openA)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY) = RegOpenKeyExA;
   LONG(WINAPI* openW)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY) = RegOpenKeyExW;
   LONG(WINAPI* deleteKey)(HKEY) = DeleteKeyByHandle;
+  // What a key holds, read the instant before it is deleted.
+  LONG(WINAPI* queryInfo)(HKEY, LPWSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD,
+                          LPDWORD, LPDWORD, LPDWORD, PFILETIME) = RegQueryInfoKeyW;
 };
 void SetRegistryCalls(const RegistryCalls& calls);
 const RegistryCalls& CurrentRegistryCalls();
@@ -56,9 +60,12 @@ bool IsLinkTargetValue(const char* name, DWORD type);
 // held but never closed. Relative openings also take paths of any length,
 // which the ANSI calls cannot. Keys on the way are opened with
 // KEY_QUERY_VALUE alone; the key itself with `access` and that. With
-// `parent`, the key before the last name is kept open there.
+// `parent`, the key before the last name is kept open there. With
+// `linkPath`, a link met is named there by its full path (root name first):
+// the key on the path that is the link, or the user's classes hive.
 LONG OpenWithoutLinks(HKEY root, std::wstring_view path, size_t followedLength, REGSAM access,
-                      RegistryKey& key, RegistryKey* parent = nullptr);
+                      RegistryKey& key, RegistryKey* parent = nullptr,
+                      std::wstring* linkPath = nullptr);
 LONG OpenWithoutLinksA(HKEY root, std::string_view path, size_t followedLength, REGSAM access,
                        RegistryKey& key, RegistryKey* parent = nullptr);
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "registry/ansi_path.h"
 #include "registry/registry_key.h"
 #include "registry/registry_open.h"
 #include "registry/registry_walker.h"
@@ -28,6 +29,9 @@ struct OpenKeyFrame {
   RegistryKey key;
   Text path;
   REGSAM access = 0;
+  // Every value listed was deleted one by one: the key is to hold none when
+  // it goes.
+  bool emptied = false;
   std::vector<Text> children;
   size_t next = 0;
 };
@@ -79,12 +83,14 @@ bool Enter(TreeDeletion& work, HKEY parent, TextRef name, Text path) {
   if (OpenAsItself(parent, name.Bytes(), frame) != ERROR_SUCCESS) return false;
   std::vector<Text> values;
   if (!ListValueNames(work, frame.key.Get(), values)) return false;
-  if ((frame.access & KEY_SET_VALUE) != 0) {
+  frame.emptied = (frame.access & KEY_SET_VALUE) != 0;
+  if (frame.emptied) {
     for (const Text& value : values) {
-      if (work.check == nullptr ||
-          work.check->mayDeleteValue(work.root, path, frame.key.Get(), value.Bytes())) {
-        RegDeleteValueA(frame.key.Get(), value.Bytes());
-      }
+      const bool deleted =
+          (work.check == nullptr ||
+           work.check->mayDeleteValue(work.root, path, frame.key.Get(), value.Bytes())) &&
+          RegDeleteValueA(frame.key.Get(), value.Bytes()) == ERROR_SUCCESS;
+      if (!deleted) frame.emptied = false;
     }
   }
   frame.children = ListSubkeyNames(frame.key.Get(), work.name);
@@ -105,12 +111,10 @@ bool Leave(TreeDeletion& work) {
     }
     return false;
   }
-  if (check != nullptr && !check->mayDeleteKey(work.root, frame.path, frame.key.Get())) {
-    return false;
-  }
-  const LONG status = DeleteOpenKey(frame.key.Get());
-  if (check != nullptr && check->keyDeletion) check->keyDeletion(work.root, frame.path, status);
-  return status == ERROR_SUCCESS;
+  // A key some of whose values stayed (refused, or named so that the ANSI
+  // calls cannot reach them) is checked as one that grants no value
+  // deletion: every value it holds is compared.
+  return DeleteCheckedKey(work.root, frame.path, frame.key.Get(), frame.emptied, check);
 }
 
 }  // namespace
@@ -123,8 +127,7 @@ bool DeleteRegistryTree(DeleteRootCode rootCode, TextRef path, const DeletionChe
   const size_t parentLength = ParentLengthA(full);
   size_t nameStart = parentLength == 0 ? 0 : parentLength + 1;
   while (nameStart < full.size() && full[nameStart] == '\\') ++nameStart;
-  size_t nameEnd = full.size();
-  while (nameEnd > nameStart && full[nameEnd - 1] == '\\') --nameEnd;
+  const size_t nameEnd = std::max(nameStart, TrimmedLengthA(full));
   const Text parentPath = TextFromBytes(full.data(), static_cast<std::int32_t>(parentLength));
   const Text name =
       TextFromBytes(full.data() + nameStart, static_cast<std::int32_t>(nameEnd - nameStart));

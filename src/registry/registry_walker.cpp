@@ -13,12 +13,16 @@ namespace {
 // Room of the value name and data buffers at first: what does not fit is
 // read again with more room.
 constexpr std::int32_t kBufferRoom = 255;
-// The registry's longest value name, 16,383 characters, each of up to two
-// bytes in the ANSI code page, and the NUL.
-constexpr std::int32_t kValueNameRoom = 2 * 16383 + 1;
-// Room of a subkey name: the registry's longest name, 255 characters, each of
-// up to two bytes in the ANSI code page, and the NUL.
-constexpr std::int32_t kSubkeyNameRoom = 2 * 255 + 1;
+// The registry's longest value name, 16,383 UTF-16 units, each of up to
+// three bytes in the ANSI code page (65001), and the NUL.
+constexpr std::int32_t kValueNameRoom = 3 * 16383 + 1;
+// Room of a subkey name: the registry's longest name, 255 UTF-16 units, each
+// of up to three bytes, and the NUL.
+constexpr std::int32_t kSubkeyNameRoom = 3 * 255 + 1;
+// How often a name or value is read again with more room before its listing
+// takes the platform's ERROR_MORE_DATA as its end: data that another program
+// keeps growing must not hold the run up.
+constexpr int kReadAttempts = 4;
 
 // An opened key whose subkeys are still to be listed. Its handle served
 // first for its values and is closed once the key has been expanded.
@@ -201,14 +205,18 @@ std::vector<Text> ListSubkeyNames(HKEY key, Text& name) {
 }
 
 LONG EnumSubkeyName(HKEY key, DWORD index, Text& name) {
-  name = BlankText(kSubkeyNameRoom);
-  return RegEnumKeyA(key, index, name.Data(), kSubkeyNameRoom);
+  std::int32_t room = kSubkeyNameRoom;
+  for (int attempt = 1;; ++attempt, room *= 2) {
+    name = BlankText(room);
+    const LONG status = RegEnumKeyA(key, index, name.Data(), static_cast<DWORD>(room));
+    if (status != ERROR_MORE_DATA || attempt == kReadAttempts) return status;
+  }
 }
 
 LONG EnumValueInfo(HKEY key, DWORD index, RegistryValueInfo& info) {
   std::int32_t nameRoom = kBufferRoom;
   std::int32_t dataRoom = kBufferRoom;
-  for (;;) {
+  for (int attempt = 1;; ++attempt) {
     info.index = static_cast<std::int32_t>(index);
     info.type = 0;
     info.name = BlankText(nameRoom);
@@ -220,9 +228,9 @@ LONG EnumValueInfo(HKEY key, DWORD index, RegistryValueInfo& info) {
     DWORD dataSize = static_cast<DWORD>(dataRoom);
     const LONG status = RegEnumValueA(key, index, info.name.Data(), &nameLength, nullptr, &type,
                                       info.data.Data(), &dataSize);
-    // A longer name or larger data than the first buffers hold: read again
-    // with room for the registry's longest value name and the data's size.
-    if (status == ERROR_MORE_DATA && nameRoom == kBufferRoom) {
+    // A longer name or larger data than the buffers hold: read again with
+    // room for the registry's longest value name and the data's size.
+    if (status == ERROR_MORE_DATA && attempt < kReadAttempts) {
       nameRoom = kValueNameRoom;
       dataRoom = std::max(dataRoom, static_cast<std::int32_t>(dataSize));
       continue;

@@ -49,11 +49,12 @@ void WalkRegistryTree(WalkRootCode rootCode, TextRef startPath, std::int32_t mod
 std::vector<Text> ListSubkeyNames(HKEY key, Text& name);
 
 // Reads the name of subkey `index` into `name` (RegEnumKeyA, room for the
-// registry's longest name of 255 characters). Gives the platform's status.
+// registry's longest name of 255 UTF-16 units in any ANSI code page, more
+// should the platform ask). Gives the platform's status.
 LONG EnumSubkeyName(HKEY key, DWORD index, Text& name);
 
 // Reads value `index` into `info` (RegEnumValueA with 255-byte name and data
-// buffers, read again with room enough when the value does not fit) and trims
+// buffers, read again with room enough while the value does not fit) and trims
 // the data of REG_DWORD and REG_MULTI_SZ to its size.
 LONG EnumValueInfo(HKEY key, DWORD index, RegistryValueInfo& info);
 

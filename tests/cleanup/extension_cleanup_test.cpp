@@ -382,5 +382,72 @@ TEST(RunExtensionCleanup, DeletesThroughCheckedHandlesWithTheLeastAccessInTheVie
   RemoveDirectoryW(folder.c_str());
 }
 
+// Another program's write in the instant between a key's last check and its
+// deletion: on the n-th look at what a key holds, once.
+struct LateWrite {
+  int atLook = 0;
+  const wchar_t* name = nullptr;
+  bool denyValueWrites = false;
+};
+LateWrite g_late;
+int g_looks = 0;
+constexpr wchar_t kLatePlace[] = L"Software\\Classes\\.vntlate";
+
+LONG WINAPI WriteAtTheInstant(HKEY key, LPWSTR c, LPDWORD cl, LPDWORD r, LPDWORD subkeys,
+                              LPDWORD ms, LPDWORD mc, LPDWORD values, LPDWORD mv, LPDWORD md,
+                              LPDWORD sd, PFILETIME written) {
+  if (++g_looks == g_late.atLook) {
+    HKEY other;
+    RegOpenKeyExW(HKEY_CURRENT_USER, kLatePlace, 0, KEY_SET_VALUE, &other);
+    RegSetValueExW(other, g_late.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
+    RegCloseKey(other);
+  }
+  return RegQueryInfoKeyW(key, c, cl, r, subkeys, ms, mc, values, mv, md, sd, written);
+}
+LONG WINAPI OpenWithoutValueWrites(HKEY parent, LPCSTR path, DWORD options, REGSAM access,
+                                   PHKEY key) {
+  if (g_late.denyValueWrites && path != nullptr && std::strcmp(path, ".vntlate") == 0 &&
+      (access & KEY_SET_VALUE) != 0) {
+    return ERROR_ACCESS_DENIED;
+  }
+  return RegOpenKeyExA(parent, path, options, access, key);
+}
+
+TEST(RunExtensionCleanup, AValueWrittenJustBeforeTheDeletionKeepsTheKey) {
+  const KeyOwner owner{KeyOwnerCase::kProcessUser, GetProcessUserSidText(), Text()};
+  struct Case {
+    LateWrite late;
+    bool changedDuringRun;  // what it holds now is not all in the backup
+  };
+  const Case cases[] = {
+      {{1, L"late"}, true},        // a new value in a key emptied of its values
+      {{1, L"v"}, false},          // a saved value written back as it was
+      {{2, L"late", true}, true},  // a key that grants no value deletion (a protected choice)
+  };
+  for (const Case& c : cases) {
+    RemoveTree(HKEY_CURRENT_USER, "Software\\Classes\\.vntlate");
+    AddString(HKEY_CURRENT_USER, "Software\\Classes\\.vntlate", "v", "x");
+    g_late = c.late;
+    g_looks = 0;
+    SCOPED_TRACE(g_late.atLook);
+    RegistryCalls calls;
+    calls.openA = OpenWithoutValueWrites;
+    calls.queryInfo = WriteAtTheInstant;
+    SetRegistryCalls(calls);
+    const CleanupOutcome outcome = RunExtensionCleanup({"vntlate", owner, TestFolder(), false});
+    SetRegistryCalls({});
+
+    ASSERT_EQ(outcome.targets.size(), 1u);
+    const TargetFate& fate = outcome.targets[0];
+    EXPECT_TRUE(fate.stayed);
+    EXPECT_EQ(fate.why.changedDuringRun, c.changedDuringRun);
+    EXPECT_EQ(fate.why.writtenBeforeDeletion, !c.changedDuringRun);
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, "Software\\Classes\\.vntlate",
+                            NarrowText(c.late.name).Bytes()));
+    DeleteFileW(outcome.backupPath.c_str());
+  }
+  RemoveTree(HKEY_CURRENT_USER, "Software\\Classes\\.vntlate");
+}
+
 }  // namespace
 }  // namespace varneth

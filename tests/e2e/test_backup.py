@@ -145,7 +145,7 @@ class Backup(wc.VarnethTestCase):
         self.assertTrue(result.stdout.startswith(lead), result.stdout)
         line = result.stdout[len(lead):]
         file = (rb"C:\\users\\[^\\]+\\AppData\\Local\\Varneth\\Backups\\" + ext.encode() +
-                rb"-\d{8}-\d{6}\.reg")
+                rb"-\d{8}-\d{6}\.partial")
         ending = (b"\r\r\n\r\r\n" + ext.encode() + NOT_REMOVED + EXIT_ASK)
         self.assertRegex(line, b"^" + file + "：".encode("cp936") + b"[^\r\n]+" +
                          "，未删除任何内容。".encode("cp936") + re.escape(ending) + b"$")

@@ -6,8 +6,8 @@ import unittest
 from pathlib import Path
 
 import wine_console as wc
-from report_lines import lines, place
-from test_cleanup import USER_CLASSES as CLASSES
+from report_lines import dry_run_summary, lines, place
+from test_cleanup import USER_CLASSES as CLASSES, association, association_keys
 from test_dialogue import QUESTION, TURN
 
 # 中 ends in AD in UTF-8, é is E9 in 1252: code page 936's rules would read
@@ -75,6 +75,26 @@ class CodePages(wc.VarnethTestCase):
                                              env=wc.wine_env(VARNETH_LANG=locale))
                 self.assertEqual((result.returncode, wc.key_exists(key)), (0, False),
                                  result.stderr.decode("cp936", "replace"))
+
+
+    def test_names_with_a_trail_byte_0x5c_go_whole_under_each_double_byte_code_page(self):
+        # 淺 is 9C 5C in 936, 表 95 5C and ソ 83 5C in 932, 許 B3 5C in 950:
+        # an extension that is the character alone, a class with it inside.
+        for locale, ext, cls in (("zh_CN.UTF-8", "淺", "a淺b"), ("ja_JP.UTF-8", "表", "aソ表"),
+                                 ("zh_TW.UTF-8", "許", "a許b")):
+            with self.subTest(locale=locale), tempfile.TemporaryDirectory() as tmp:
+                env = wc.wine_env(VARNETH_LANG=locale)
+                keys = self.seed_keys(association_keys(ext, [cls]), association(ext, [cls]),
+                                      unicode=True)
+                listing = wc.run_command_line(self.exe, ["/n", ext], env=env)
+                self.assertEqual(listing.returncode, 0, listing.stdout)
+                self.assertNotIn("将保留".encode("cp936"), listing.stdout)
+                self.assertTrue(listing.stdout.endswith(lines(dry_run_summary(ext, 5))),
+                                listing.stdout)
+                result = wc.run_command_line(self.exe, ["/b", wc.windows_path(tmp), ext], env=env)
+                self.assertEqual(result.returncode, 0, result.stdout)
+                self.assertTrue(result.stdout.endswith(lines(f"{ext}: 已删除 5 项")), result.stdout)
+                self.assert_gone(keys)
 
 
 if __name__ == "__main__":

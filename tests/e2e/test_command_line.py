@@ -145,7 +145,7 @@ class CommandLine(wc.VarnethTestCase):
         # of ERROR_PATH_NOT_FOUND. Nothing mentions the second extension, so
         # it needs no backup.
         self.assertIn(result.stdout, [
-            lines(backup_failed(f"{folder}\\vntclinob-{stamp}.reg", "找不到路径"),
+            lines(backup_failed(f"{folder}\\vntclinob-{stamp}.partial", "找不到路径"),
                   "vntclinob: 关联未删除", "vntclinothing: 注册表中没有此扩展名的关联")
             for stamp in stamps])
         self.assertEqual(self.snapshot(keys), before)

@@ -132,6 +132,9 @@ class Links(wc.VarnethTestCase):
         self.assertEqual(dry.returncode, real.returncode)
         self.assertTrue(wc.value_exists(victim, f".{ext}"))
         self.assertTrue(wc.key_exists(f"{FILE_EXTS}\\.{ext}\\OpenWithProgids"))
+        # The link above the place is named by its own key, and is no key of the place.
+        self.assertIn(lines(stayed(f"{recent}\\.{ext}", 0, 0, 0, 0), f"{LINK}{recent}"),
+                      real.stdout)
 
     def test_long_paths_go_like_short_ones(self):
         # 70 nested keys below .E, and an extension of 240 characters whose

@@ -49,6 +49,7 @@ TEST(ProgramTexts, OutcomeTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kDefaultValueOfKey, ToCodePage936(" 中的默认值"));
   EXPECT_EQ(texts::kStayedUnreachableName, ToCodePage936("  名称含有系统代码页无法表示的字符，Varneth 无法删除"));
   EXPECT_EQ(texts::kStayedChangedDuringRun, ToCodePage936("  运行期间其他程序更改了此项，未备份的内容已保留"));
+  EXPECT_EQ(texts::kStayedWrittenBeforeDeletion, ToCodePage936("  删除前的一刻其他程序写入了此项，已保留"));
   EXPECT_EQ(texts::kStayedRegistryLinkLead,
             ToCodePage936("  注册表链接，Varneth 既不跟随也不删除: "));
   EXPECT_EQ(texts::kStayedKeepsClassNames, ToCodePage936("  列表中的类未能删除，其类名已保留，以便下次运行时删除"));

@@ -107,11 +107,17 @@ bool IsFolderName(std::wstring_view name) {
   return true;
 }
 
+// The file `name` in the folder; a drive's root ("F:\\") ends in its
+// separator already.
+std::wstring InFolder(const std::wstring& folder, const std::wstring& name) {
+  return folder + (!folder.empty() && folder.back() == L'\\' ? L"" : L"\\") + name;
+}
+
 // Whether a new file can be made in an existing folder: one made with
 // FILE_FLAG_DELETE_ON_CLOSE goes again as it is closed.
 DWORD CheckWritable(const std::wstring& folder) {
-  const std::wstring probe = folder + L"\\varneth-" + std::to_wstring(GetCurrentProcessId()) +
-                             L"-check.partial";
+  const std::wstring probe =
+      InFolder(folder, L"varneth-" + std::to_wstring(GetCurrentProcessId()) + L"-check.partial");
   const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
@@ -143,7 +149,7 @@ constexpr wchar_t kPartialSuffix[] = L".partial";
 
 std::wstring NumberedPath(const std::wstring& folder, const std::wstring& stem, int number,
                           const wchar_t* suffix) {
-  return folder + L"\\" + stem + (number == 1 ? L"" : L"-" + std::to_wstring(number)) + suffix;
+  return InFolder(folder, stem + (number == 1 ? L"" : L"-" + std::to_wstring(number)) + suffix);
 }
 
 }  // namespace
@@ -208,6 +214,7 @@ DWORD BackupWriter::Start(const std::wstring& folder, const std::wstring& stem) 
   FileRedirectionOff redirectionOff;
   folder_ = folder;
   stem_ = stem;
+  partial_ = NumberedPath(folder, stem, 1, kPartialSuffix);
   error_ = CreateFolderPath(folder);
   if (error_ != ERROR_SUCCESS) return error_;
   for (int number = 1; number <= kMostNumberedNames; ++number) {
@@ -238,7 +245,8 @@ DWORD BackupWriter::Append(const std::wstring& text) {
 BackupFile BackupWriter::Finish() {
   FileRedirectionOff redirectionOff;
   BackupFile backup;
-  backup.path = NumberedPath(folder_, stem_, 1, kBackupSuffix);
+  // Until it is renamed, the file tried is the one being written.
+  backup.path = partial_.empty() ? NumberedPath(folder_, stem_, 1, kPartialSuffix) : partial_;
   backup.error = error_;
   if (file_ == INVALID_HANDLE_VALUE) {
     if (backup.error == ERROR_SUCCESS) backup.error = ERROR_INVALID_HANDLE;

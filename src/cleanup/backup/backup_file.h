@@ -25,7 +25,8 @@ std::wstring FullFolderPath(const std::wstring& folder);
 std::wstring BackupFileStem(TextRef extension, const SYSTEMTIME& localTime);
 
 struct BackupFile {
-  std::wstring path;            // the file written, or the first name tried
+  std::wstring path;            // the file written, or the one tried (.partial, or the .reg
+                                // a rename to failed)
   DWORD error = ERROR_SUCCESS;  // why it could not be written
   bool Written() const { return error == ERROR_SUCCESS; }
 };
@@ -61,6 +62,8 @@ class BackupWriter {
   DWORD Append(const std::wstring& text);
   BackupFile Finish();
   DWORD Error() const { return error_; }
+  // The file being written (or tried): "<stem>.partial", or "-N".
+  const std::wstring& PartialPath() const { return partial_; }
   // Closes and removes the unfinished file: the destructor does, and so does
   // the program's end while one is open (an exhausted heap ends the program
   // without unwinding), so no .partial file outlives a run that ended itself.

@@ -62,13 +62,16 @@ bool ValuesAreAsSaved(BackupGuard& guard, HKEY key, const std::wstring& path) {
   }
 }
 
-// `key` is the very key the deletion names, opened as itself.
-bool MayDeleteKey(BackupGuard& guard, HKEY root, TextRef path, HKEY key) {
+// `key` is the very key the deletion names, opened as itself. A key emptied
+// of its values goes only when it holds nothing the instant before, which
+// the deletion itself makes sure of.
+bool MayDeleteKey(BackupGuard& guard, HKEY root, TextRef path, HKEY key, bool emptied) {
   const std::wstring snapshotPath = SnapshotPath(*guard.snapshot, root, WidenText(path));
   if (!SnapshotHoldsKey(*guard.snapshot, snapshotPath) ||
       IsSubstitutedForm(*guard.snapshot, snapshotPath)) {
     return false;
   }
+  if (emptied) return true;
   DWORD subkeys = 0;
   if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
                        nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
@@ -94,6 +97,14 @@ bool MachineClassExists(const std::wstring& className) {
   return opened == ERROR_SUCCESS || opened == ERROR_ACCESS_DENIED || opened == kMetRegistryLink;
 }
 
+bool WrittenBeforeDeletion(const std::vector<KeyDeletionResult>& results,
+                           const BackupSnapshot& snapshot, const std::wstring& placeSnapshotPath) {
+  return std::any_of(results.begin(), results.end(), [&](const KeyDeletionResult& result) {
+    return result.status == kChangedSinceCheck &&
+           IsWithinKey(SnapshotPath(snapshot, result.root, result.path), placeSnapshotPath);
+  });
+}
+
 bool HoldsProtectedChoice(const std::vector<KeyDeletionResult>& results, HKEY root,
                           const std::wstring& parent) {
   bool refused = false;
@@ -115,8 +126,8 @@ DeletionCheck GuardDeletions(BackupGuard& guard) {
   check.mayDeleteValue = [&guard](HKEY root, TextRef keyPath, HKEY key, const char* valueName) {
     return MayDeleteValue(guard, root, keyPath, key, valueName);
   };
-  check.mayDeleteKey = [&guard](HKEY root, TextRef path, HKEY key) {
-    return MayDeleteKey(guard, root, path, key);
+  check.mayDeleteKey = [&guard](HKEY root, TextRef path, HKEY key, bool emptied) {
+    return MayDeleteKey(guard, root, path, key, emptied);
   };
   check.keyDeletion = [&guard](HKEY root, TextRef path, LONG status) {
     guard.keyDeletions.push_back({root, TidyKeyPath(WidenText(path)), status});

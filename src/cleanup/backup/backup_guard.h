@@ -35,7 +35,8 @@ struct BackupGuard {
 //   it has now;
 // - a key only when the snapshot holds it and, just before the deletion, it
 //   has no subkey (the platform would refuse it anyway) and every value it
-//   holds is held as it is;
+//   holds is held as it is (a key emptied of its values one by one holds
+//   none, which the deletion makes sure of the instant before);
 // - a class name in the user's OpenWithProgids list, and so the list's key,
 //   stays while the machine-wide class key of that name exists, so that a
 //   run with the rights to remove the class still finds it.
@@ -48,6 +49,11 @@ bool IsAsSaved(const SnapshotValue* saved, DWORD type, const BYTE* data, DWORD s
 // Whether a machine-wide class key of this name exists now (one that may
 // not be opened counts as there).
 bool MachineClassExists(const std::wstring& className);
+
+// True when the key at `placeSnapshotPath`, or one below it, stayed because
+// it was written between its check and its deletion.
+bool WrittenBeforeDeletion(const std::vector<KeyDeletionResult>& results,
+                           const BackupSnapshot& snapshot, const std::wstring& placeSnapshotPath);
 
 // True when a key directly below `parent` could not be deleted for lack of
 // access while a sibling of it could: on Windows 10 and 11 the sign of a

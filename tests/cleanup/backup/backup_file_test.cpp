@@ -92,7 +92,8 @@ TEST_F(BackupFolder, WritesUtf16WithAByteOrderMarkIntoANewFolder) {
 TEST_F(BackupFolder, NeverOverwritesAFileTakesTheNextFreeNumber) {
   const BackupFile first = WriteBackupFile(root_, L"stem", L"first");
   const BackupFile second = WriteBackupFile(root_, L"stem", L"second");
-  const BackupFile third = WriteBackupFile(root_, L"stem", L"third");
+  // A folder that ends in its separator, as a drive's root does, gets no second one.
+  const BackupFile third = WriteBackupFile(root_ + L"\\", L"stem", L"third");
   ASSERT_TRUE(third.Written());
   EXPECT_EQ(first.path, root_ + L"\\stem.reg");
   EXPECT_EQ(second.path, root_ + L"\\stem-2.reg");
@@ -143,7 +144,7 @@ TEST_F(BackupFolder, AFileWhereTheFolderShouldBeIsAnError) {
   std::ofstream((root_ + L"\\Varneth").c_str()) << "in the way";
   const BackupFile file = WriteBackupFile(root_ + L"\\Varneth\\Backups", L"stem", L"x");
   EXPECT_FALSE(file.Written());
-  EXPECT_EQ(file.path, root_ + L"\\Varneth\\Backups\\stem.reg");
+  EXPECT_EQ(file.path, root_ + L"\\Varneth\\Backups\\stem.partial");
   EXPECT_EQ(GetFileAttributesW(file.path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
