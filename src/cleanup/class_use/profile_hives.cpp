@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "probes/environment_strings.h"
 #include "probes/system_binding.h"
 #include "registry/registry_enum.h"
 #include "registry/registry_open.h"
@@ -46,16 +47,9 @@ LONG ProfileFolder(HKEY profile, std::wstring& folder) {
   if (!path.empty()) std::memcpy(path.data(), data.data(), path.size() * sizeof(wchar_t));
   path.resize(std::wcslen(path.c_str()));
   if (type == REG_EXPAND_SZ) {
-    std::wstring expanded(MAX_PATH, L'\0');
-    for (;;) {
-      const DWORD length = ExpandEnvironmentStringsW(path.c_str(), expanded.data(),
-                                                     static_cast<DWORD>(expanded.size()));
-      if (length == 0) return static_cast<LONG>(GetLastError());
-      if (length <= expanded.size()) {
-        expanded.resize(length - 1);
-        break;
-      }
-      expanded.resize(length);
+    std::wstring expanded;
+    if (const LONG error = ExpandEnvironmentText(path, expanded); error != ERROR_SUCCESS) {
+      return error;
     }
     path = expanded;
   }
@@ -103,7 +97,9 @@ bool ReadProfile(HKEY list, const std::wstring& sid, UnloadedProfile& profile, b
   if (status == ERROR_SUCCESS) status = ProfileFolder(entry.Get(), profile.folder);
   // No folder named: no hive to read.
   if (IsNotFound(status)) return true;
-  if (status == ERROR_SUCCESS) status = LoadHiveFile(profile.folder + L"\\NTUSER.DAT", profile.user);
+  if (status == ERROR_SUCCESS) {
+    status = LoadHiveFile(profile.folder + L"\\NTUSER.DAT", profile.user);
+  }
   if (status == ERROR_SUCCESS) {
     status = LoadHiveFile(profile.folder + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat",
                           profile.classes);
@@ -119,8 +115,7 @@ bool ReadProfile(HKEY list, const std::wstring& sid, UnloadedProfile& profile, b
 
 }  // namespace
 
-LONG WINAPI LoadAppKeyBound(LPCWSTR file, PHKEY key, REGSAM access, DWORD options,
-                            DWORD reserved) {
+LONG WINAPI LoadAppKeyBound(LPCWSTR file, PHKEY key, REGSAM access, DWORD options, DWORD reserved) {
   using Function = LONG(WINAPI*)(LPCWSTR, PHKEY, REGSAM, DWORD, DWORD);
   static const auto function = reinterpret_cast<Function>(
       reinterpret_cast<void*>(FindOptionalFunction("advapi32", "RegLoadAppKeyW")));

@@ -42,11 +42,15 @@ class ProfileHivesTest : public ScratchKeyTest {
     std::error_code ignored;
     fs::remove_all(home_, ignored);
   }
-  static std::string Sid(int n) { return std::string("S-1-5-21-1-2-3-424").append(1, char('0' + n)); }
+  static std::string Sid(int n) {
+    return std::string("S-1-5-21-1-2-3-424").append(1, char('0' + n));
+  }
   static std::string Entry(int n) {
     return std::string(NarrowText(kProfileListPath).Bytes()).append("\\").append(Sid(n));
   }
-  std::wstring Folder(int n) const { return (home_ / std::wstring(1, wchar_t(L'0' + n))).wstring(); }
+  std::wstring Folder(int n) const {
+    return (home_ / std::wstring(1, wchar_t(L'0' + n))).wstring();
+  }
 
   void AddProfile(int n, DWORD type, const std::wstring& path) {
     AddKey(HKEY_LOCAL_MACHINE, Entry(n));
