@@ -14,7 +14,6 @@
 #include "registry/registry_enum.h"
 #include "registry/registry_key.h"
 #include "registry/registry_names.h"
-#include "registry/registry_open.h"
 #include "runtime/registry_view.h"
 
 namespace varneth {
@@ -74,6 +73,8 @@ struct Scan {
   std::vector<BYTE> data = std::vector<BYTE>(1024);
 };
 
+ClassUseOpenCall g_open = RegOpenKeyExW;
+
 bool IsNotFound(LONG status) {
   return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND;
 }
@@ -97,10 +98,9 @@ void NoteUnreadable(Scan& scan, HKEY root, const std::wstring& path) {
   NoteUnreadablePlace(scan.asked, Below(place, path));
 }
 
-// Opens `path` below `root` through the registry calls (tests make a key
-// refuse); true when it opened.
+// Opens `path` below `root`; true when it opened.
 bool OpenPlace(Scan& scan, HKEY root, const std::wstring& path, REGSAM access, RegistryKey& key) {
-  const LONG status = CurrentRegistryCalls().openW(root, path.c_str(), 0, access, key.Put());
+  const LONG status = g_open(root, path.c_str(), 0, access, key.Put());
   if (status == ERROR_SUCCESS) return true;
   if (!IsNotFound(status)) NoteUnreadable(scan, root, path);
   return false;
@@ -165,7 +165,7 @@ std::vector<std::wstring> NamesInValue(HKEY parent, const std::wstring& path,
                                        HKEY root, const std::wstring& shown) {
   RegistryKey key;
   const LONG status =
-      CurrentRegistryCalls().openW(parent, path.c_str(), 0, KEY_QUERY_VALUE | view, key.Put());
+      g_open(parent, path.c_str(), 0, KEY_QUERY_VALUE | view, key.Put());
   if (status != ERROR_SUCCESS) {
     if (!IsNotFound(status)) NoteUnreadable(scan, root, shown);
     return {};
@@ -216,7 +216,7 @@ void ForEachSubkey(HKEY root, const std::wstring& path, REGSAM view, Scan& scan,
     if (!wanted(name)) return true;
     RegistryKey child;
     const LONG opened =
-        CurrentRegistryCalls().openW(parent.Get(), name.c_str(), 0, KEY_READ | view, child.Put());
+        g_open(parent.Get(), name.c_str(), 0, KEY_READ | view, child.Put());
     if (IsNotFound(opened) || opened == ERROR_KEY_DELETED) return false;
     const std::wstring shown = Below(path, name);
     if (opened != ERROR_SUCCESS) {
@@ -515,6 +515,8 @@ void AddUnloadedUsers(Scan& scan, UnloadedProfiles& unloaded, std::vector<UserHi
 }
 
 }  // namespace
+
+void SetClassUseOpenCall(ClassUseOpenCall open) { g_open = open != nullptr ? open : RegOpenKeyExW; }
 
 std::unordered_set<std::wstring> FindMachineTies(std::wstring_view extension) {
   ClassUsers ignored;

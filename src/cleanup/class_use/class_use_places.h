@@ -2,6 +2,8 @@
 // per run for all the class names asked about, whatever their number.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,5 +47,11 @@ std::unordered_set<std::wstring> FindMachineTies(std::wstring_view extension);
 // Strings are read as the shell reads them (see ClassNamesInData). A read
 // that fails other than with "not found" is noted in `unreadable`.
 void FindClassUsers(std::wstring_view ownExtension, ClassUsers& asked);
+
+// Tests make a place refuse to open (Wine never refuses) through this; it is
+// RegOpenKeyExW otherwise, or again when given null. The judgement's own
+// opens, some of the 32-bit view, read only.
+using ClassUseOpenCall = LONG(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
+void SetClassUseOpenCall(ClassUseOpenCall open);
 
 }  // namespace varneth

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cleanup/class_use/profile_hives.h"
-#include "registry/registry_open.h"
+#include "cleanup/class_use/class_use_places.h"
 #include "runtime/wide_text.h"
 #include "scratch_registry.h"
 
@@ -373,12 +373,10 @@ TEST(JudgeClassUse, KeepsWhatAnUnreadPlaceMayUseAndReadsEveryKeyAndProfile) {
     g_refused = c.refused;
     g_deleteFirst = c.deleteFirst;
     g_hiveLoads = c.hiveLoads;
-    RegistryCalls calls = CurrentRegistryCalls();
-    calls.openW = OpenOrFail;
-    SetRegistryCalls(calls);
+    SetClassUseOpenCall(OpenOrFail);
     SetProfileHiveCalls({LoadScratchHive});
     const ClassUse use = JudgeClassUse({L"VJ.Relisted", L"VJ.Profile", L"VJ.Lone"}, L"vntjudge");
-    SetRegistryCalls(RegistryCalls{});
+    SetClassUseOpenCall(nullptr);
     SetProfileHiveCalls(ProfileHiveCalls{});
     clean();
     EXPECT_EQ(KeptLines(use), c.kept) << c.deleteFirst;
