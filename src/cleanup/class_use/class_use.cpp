@@ -1,7 +1,5 @@
 #include "cleanup/class_use/class_use.h"
 
-#include <algorithm>
-#include <cstddef>
 #include <utility>
 
 #include "cleanup/class_use/class_use_places.h"
@@ -87,6 +85,13 @@ ClassKeyState LookAtClassKey(const std::wstring& name) {
   return state;
 }
 
+// The first kUsersShown of `users`, and whether there were more.
+void ShowUsers(KeptClass& kept, std::vector<std::wstring> users) {
+  kept.moreUsers = users.size() > kUsersShown;
+  if (kept.moreUsers) users.resize(kUsersShown);
+  kept.users = std::move(users);
+}
+
 struct Verdict {
   std::wstring name;
   std::optional<KeepReason> reason;
@@ -150,25 +155,19 @@ ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, std::wstring
     if (!verdict.reason) {
       const std::wstring folded = FoldName(verdict.name);
       const auto found = asked.users.find(folded);
-      if (found != asked.users.end() && found->second.empty() && asked.comNamed.count(folded) != 0) {
+      const bool unused = found != asked.users.end() && found->second.empty();
+      if (unused && asked.comNamed.count(folded) != 0) {
         kept.reason = KeepReason::kComClass;
-      } else if (found != asked.users.end() && found->second.empty() &&
-                 !asked.unreadable.empty()) {
+      } else if (unused && !asked.unreadable.empty()) {
         // What could not be read may use it.
         kept.reason = KeepReason::kUnreadable;
-        kept.moreUsers = asked.unreadable.size() > kUsersShown;
-        kept.users.assign(asked.unreadable.begin(),
-                          asked.unreadable.begin() +
-                              static_cast<std::ptrdiff_t>(std::min(asked.unreadable.size(), kUsersShown)));
-      } else if (found == asked.users.end() || found->second.empty()) {
+        ShowUsers(kept, asked.unreadable);
+      } else if (found == asked.users.end() || unused) {
         use.ownFolded.insert(folded);
         use.own.push_back(std::move(verdict.name));
         continue;
       } else {
-        std::vector<std::wstring>& names = found->second;
-        kept.moreUsers = names.size() > kUsersShown;
-        if (kept.moreUsers) names.resize(kUsersShown);
-        kept.users = std::move(names);
+        ShowUsers(kept, std::move(found->second));
       }
     }
     // One that is not there is named nowhere: there is nothing to keep.

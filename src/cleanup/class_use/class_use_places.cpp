@@ -427,8 +427,9 @@ void NoteComRegistrations(Scan& scan, const ClassStore& where, REGSAM view) {
   }
   ListSubkeys(scan, classes.Get(), where.root, path, [&](const std::wstring& clsid) {
     for (const wchar_t* name : {L"\\ProgID", L"\\VersionIndependentProgID"}) {
-      for (const std::wstring& progId : NamesInValue(classes.Get(), clsid + name, L"", view,
-                                                     scan, where.root, path + L"\\" + clsid + name)) {
+      const std::wstring key = clsid + name;
+      for (const std::wstring& progId :
+           NamesInValue(classes.Get(), key, L"", view, scan, where.root, path + L"\\" + key)) {
         std::wstring folded = FoldName(UpToFirstNul(progId));
         if (IsAsked(scan, folded)) scan.asked.comNamed.insert(std::move(folded));
       }

@@ -30,6 +30,12 @@ TEST(KeepReasonOfName, KnowsExtensionKeysSystemClassesAndProgramClassesInAnyCase
       {L"exefile.1", std::nullopt},             {L"my.exe", std::nullopt},
       {L"exefile\\", KeepReason::kNotAClassName}, {L"CLSID\\{1}", KeepReason::kNotAClassName},
       {L"txtfile\\shell", KeepReason::kNotAClassName},
+      {L"shcmdfile", KeepReason::kProgramClass}, {L"Application.Reference", KeepReason::kProgramClass},
+      {L"SettingContent", KeepReason::kProgramClass}, {L"WOWAA32NODE", KeepReason::kSystemClass},
+      {L"AllSyncRootObjects", KeepReason::kSystemClass},
+      {L"DeviceDisplayObject", KeepReason::kSystemClass},
+      {L"launcher.DesktopPackagedApplication", KeepReason::kSystemClass},
+      {L"Launcher", std::nullopt},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(KeepReasonOfName(c.name), c.reason) << NarrowText(c.name).Bytes();
