@@ -21,6 +21,7 @@
 //   varneth_bench classes [repetitions]      (the realistic class store alone)
 //   varneth_bench memory
 //   varneth_bench run N
+//   varneth_bench scan [repetitions]        (the scan of 3,000 and 30,000 extensions)
 #include <windows.h>
 #include <psapi.h>
 
@@ -42,6 +43,7 @@
 #include "probes/process_token.h"
 #include "registry/registry_export.h"
 #include "registry/registry_walker.h"
+#include "scan/scan_stores.h"
 
 namespace {
 
@@ -617,9 +619,81 @@ void MeasureWholeRun(int keys) {
   RemoveDirectoryW(BenchBackupFolder().c_str());
 }
 
+// `count` extensions .vntbenchscanN in the machine's class store, each naming
+// a class of its own whose open verb runs a program of its own: the even
+// ones notepad, the odd ones a file that is not there (a file looked at
+// each time).
+void BuildScanStore(int count, bool remove) {
+  wchar_t windows[MAX_PATH];
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  for (int i = 0; i < count; ++i) {
+    const std::wstring number = std::to_wstring(i);
+    const std::wstring extension = L"SOFTWARE\\Classes\\.vntbenchscan" + number;
+    const std::wstring name = L"VarnethBenchScan.Class" + number;
+    for (const std::wstring& key : {extension, L"SOFTWARE\\Classes\\" + name}) {
+      RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+      RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+    }
+    if (remove) continue;
+    SetBenchString(HKEY_LOCAL_MACHINE, extension, nullptr, name);
+    const std::wstring program = i % 2 == 0 ? std::wstring(windows) + L"\\notepad.exe"
+                                            : L"C:\\Program Files\\Varneth Bench\\app" + number +
+                                                  L".exe";
+    SetBenchString(HKEY_LOCAL_MACHINE,
+                   L"SOFTWARE\\Classes\\" + name + L"\\shell\\open\\command", nullptr,
+                   L"\"" + program + L"\" \"%1\"");
+  }
+}
+
+// The whole scan as /s makes it: the stores opened, every extension judged.
+void MeasureScan(int repetitions) {
+  // What one registry call costs now (the scan is made of such calls): on a
+  // shared machine it varies with the others' load.
+  const double call = Seconds([] {
+    for (int i = 0; i < 2000; ++i) {
+      HKEY missing;
+      RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\VarnethBenchMissing", 0, KEY_READ,
+                    &missing);
+    }
+  }) / 2000;
+  std::printf("one registry call (an open that fails): %.1f us\n", call * 1e6);
+  std::vector<double> medians;
+  const int counts[] = {3000, 30000};
+  for (int count : counts) {
+    BuildScanStore(count, false);
+    std::vector<double> times;
+    size_t looked = 0;
+    size_t broken = 0;
+    for (int round = 0; round < repetitions; ++round) {
+      times.push_back(Seconds([&] {
+        AssociationScan scan(OpenScanStores(ProcessUser()));
+        const std::vector<std::wstring> extensions = scan.Extensions();
+        looked = extensions.size();
+        broken = 0;
+        for (const std::wstring& extension : extensions) {
+          if (scan.Judge(extension).verdict != ScanVerdict::kSound) ++broken;
+        }
+      }));
+    }
+    medians.push_back(Median(times));
+    std::printf("scan, %5d bench extensions (%zu looked at, %zu broken): median %6.3f s, "
+                "fastest %6.3f s\n",
+                count, looked, broken, medians.back(),
+                *std::min_element(times.begin(), times.end()));
+    std::fflush(stdout);
+    BuildScanStore(count, true);
+  }
+  std::printf("scan growth: 3,000 -> 30,000 extensions x%.1f (linear: x10)\n",
+              medians[1] / medians[0]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "scan") {
+    MeasureScan(argc > 2 ? std::max(1, std::atoi(argv[2])) : 5);
+    return 0;
+  }
   // "classes [repetitions]": the check in a realistic store alone.
   if (argc > 1 && std::string(argv[1]) == "classes") {
     MeasureRealisticClassUse(8000, argc > 2 ? std::max(1, std::atoi(argv[2])) : 5);

@@ -83,6 +83,8 @@ std::vector<ProgramArgument> NarrowArguments(int argc, const wchar_t* const* arg
 CommandLine ParseCommandLine(const std::vector<ProgramArgument>& arguments) {
   CommandLine line;
   bool optionsEnded = false;
+  // The first option a scan cannot take, to name it.
+  std::optional<size_t> runOption;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const char* argument = arguments[i].text.Bytes();
     if (optionsEnded || (argument[0] != '/' && argument[0] != '-')) {
@@ -95,9 +97,13 @@ CommandLine ParseCommandLine(const std::vector<ProgramArgument>& arguments) {
       optionsEnded = true;
     } else if (IsOneOf(option, {"/?", "-?", "/h", "-h", "--help"})) {
       line.help = true;
+    } else if (IsOneOf(option, {"/s", "-s", "--scan"})) {
+      line.scan = true;
     } else if (IsOneOf(option, {"/n", "-n", "--dry-run"})) {
       line.dryRun = true;
+      if (!runOption) runOption = i;
     } else if (IsOneOf(option, {"/b", "-b", "--backup-dir"})) {
+      if (!runOption) runOption = i;
       if (i + 1 < arguments.size()) {
         ++i;
         SetBackupFolder(line, arguments, i - 1, i, arguments[i].text);
@@ -105,13 +111,19 @@ CommandLine ParseCommandLine(const std::vector<ProgramArgument>& arguments) {
         SetBackupFolder(line, arguments, i, std::nullopt, "");
       }
     } else if (option.rfind("--backup-dir=", 0) == 0) {
+      if (!runOption) runOption = i;
       SetBackupFolder(line, arguments, i, std::nullopt,
                       argument + std::string("--backup-dir=").size());
     } else {
       Fail(line, UsageError::kUnknownOption, argument, i);
     }
   }
-  if (line.extensions.empty()) Fail(line, UsageError::kNoExtension, "", arguments.size());
+  if (line.scan && runOption) {
+    Fail(line, UsageError::kNotWithScan, arguments[*runOption].text, *runOption);
+  }
+  if (line.extensions.empty() && !line.scan) {
+    Fail(line, UsageError::kNoExtension, "", arguments.size());
+  }
   return line;
 }
 

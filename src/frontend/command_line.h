@@ -17,6 +17,7 @@ enum class UsageError {
   kNoExtension,       // nothing to handle
   kRefusedExtension,  // the argument names no extension Varneth may handle
   kUnrepresentable,   // the argument holds characters the ANSI code page lacks
+  kNotWithScan,       // /n or /b beside /s: a scan neither lists a run nor writes a backup
 };
 
 // One argument after the program's name, as given (UTF-16) and in the ANSI
@@ -32,6 +33,7 @@ struct ProgramArgument {
 struct CommandLine {
   bool help = false;    // /?, -?, /h, -h, --help: usage only, whatever else stands beside it
   bool dryRun = false;  // /n, -n, --dry-run
+  bool scan = false;    // /s, -s, --scan: judge associations, change nothing; no extension: all
   Text backupFolder;    // /b DIR, -b DIR, --backup-dir DIR or --backup-dir=DIR; empty: the default
   std::vector<Text> extensions;  // spaces and dots removed, in order
   UsageError error = UsageError::kNone;

@@ -12,6 +12,7 @@
 #include "frontend/interruption.h"
 #include "frontend/key_owner_line.h"
 #include "frontend/outcome_texts.h"
+#include "frontend/scan_report.h"
 #include "probes/os_gate.h"
 #include "probes/process_token.h"
 #include "runtime/program_end.h"
@@ -41,6 +42,9 @@ Text UsageErrorText(const CommandLine& line) {
     case UsageError::kMissingDirectory:
       return ConcatTexts(
           {texts::kOptionLead, EscapedAnsiText(line.errorArgument), texts::kMissingDirectory});
+    case UsageError::kNotWithScan:
+      return ConcatTexts(
+          {texts::kOptionLead, EscapedAnsiText(line.errorArgument), texts::kNotWithScan});
     case UsageError::kRefusedExtension:
       return ConcatTexts({texts::kRefusedExtension, EscapedAnsiText(line.errorArgument)});
     case UsageError::kUnrepresentable:
@@ -172,8 +176,11 @@ void RunCommandLine(int argc, const wchar_t* const* argv) {
   // and be reported; the later ones are not handled.
   WatchConsoleEvents(true);
   const KeyOwner owner = DecideKeyOwner();
-  if (const std::optional<Text> ownerLine = KeyOwnerLine(owner, true)) WriteLine({*ownerLine});
+  if (const std::optional<Text> ownerLine = KeyOwnerLine(owner, true, line.scan)) {
+    WriteLine({*ownerLine});
+  }
   if (owner.whose == KeyOwnerCase::kNoConsoleUser) EndProgram(kExitIncomplete);
+  if (line.scan) EndWith(RunScanReport(line.extensions, owner));
   const std::wstring backupFolder = WidenText(line.backupFolder);
   int exitCode = kExitDone;
   for (const Text& extension : line.extensions) {

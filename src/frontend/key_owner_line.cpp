@@ -4,13 +4,15 @@
 
 namespace varneth {
 
-std::optional<Text> KeyOwnerLine(const KeyOwner& owner, bool commandLine) {
+std::optional<Text> KeyOwnerLine(const KeyOwner& owner, bool commandLine, bool scan) {
   switch (owner.whose) {
     case KeyOwnerCase::kDesktopUser:
-      return ConcatTexts({texts::kDesktopUserKeysLead, owner.accountName, texts::kUserKeysTail});
+      return ConcatTexts({scan ? texts::kScanDesktopUserKeysLead : texts::kDesktopUserKeysLead,
+                          owner.accountName, texts::kUserKeysTail});
     case KeyOwnerCase::kUnsureOwnKeys:
       if (!commandLine) break;
-      return ConcatTexts({texts::kOwnKeysLead, owner.accountName, texts::kUserKeysTail});
+      return ConcatTexts({scan ? texts::kScanOwnKeysLead : texts::kOwnKeysLead, owner.accountName,
+                          texts::kUserKeysTail});
     case KeyOwnerCase::kNoConsoleUser:
       return CopyText(texts::kNoConsoleUser);
     case KeyOwnerCase::kProcessUser:

@@ -12,6 +12,7 @@ namespace varneth {
 // process's own keys, taken because the desktop's user could not be used,
 // only on the command line, where a script's log should say whose they were.
 // Nothing in the usual case. Without its line end.
-std::optional<Text> KeyOwnerLine(const KeyOwner& owner, bool commandLine);
+// A scan's line says whose keys it reads.
+std::optional<Text> KeyOwnerLine(const KeyOwner& owner, bool commandLine, bool scan = false);
 
 }  // namespace varneth

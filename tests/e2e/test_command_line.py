@@ -24,6 +24,7 @@ def fates(lead: str, ext: str, cls: str):
 
 USAGE = ["用法: varneth [选项] 扩展名 [扩展名 ...]",
          "      varneth    (不带参数) 进入交互对话",
+         "      varneth /s [扩展名 ...]  查找损坏的关联",
          "",
          "删除每个扩展名的文件关联；删除之前先把要删除的项写入可还原的备份文件。",
          "",
@@ -31,6 +32,8 @@ USAGE = ["用法: varneth [选项] 扩展名 [扩展名 ...]",
          "  /b 目录, -b 目录, --backup-dir 目录",
          "                                  把备份文件写入该目录，默认为系统所指的本地",
          "                                  应用程序数据文件夹中的 Varneth\\Backups",
+         "  /s, -s, --scan                  只检查，列出损坏的关联及清理它的命令，不做任何更改；",
+         "                                  不带扩展名时检查注册表中的所有扩展名",
          "  /?, -h, --help                  显示本说明",
          "  --                              其后的参数都是扩展名",
          "",
@@ -39,7 +42,8 @@ USAGE = ["用法: varneth [选项] 扩展名 [扩展名 ...]",
          "            运行时没有用户登录到控制台（未做任何更改），或报告无法写出",
          "          2 用法错误，或系统不受支持（未做任何更改）",
          "          3 已中断：收到控制台控制事件（Ctrl+C、Ctrl+Break 或关闭窗口），",
-         "            之后的扩展名均未处理"]
+         "            之后的扩展名均未处理",
+         "          /s 时: 0 没有损坏的关联，1 发现损坏的关联或报告无法写出"]
 
 
 class CommandLine(wc.VarnethTestCase):
@@ -222,6 +226,7 @@ class CommandLine(wc.VarnethTestCase):
                  (["vntcliok", "/x"], "未知选项: /x"),
                  (["vntcliok", "--frobnicate"], "未知选项: --frobnicate"),
                  (["vntcliok", "/b"], "选项 /b 缺少目录"),
+                 (["-b", "x", "--scan", "vntcliok"], "选项 -b 不能与 /s 同时使用"),
                  (["/n"], "未指定扩展名"),
                  ([], None)]
         for args, message in cases[:-1]:

@@ -55,6 +55,24 @@ TEST(ParseCommandLine, TheFirstErrorIsKeptWithItsArgument) {
   EXPECT_EQ(Parse({"-"}).error, UsageError::kUnknownOption);
 }
 
+TEST(ParseCommandLine, AScanNeedsNoExtensionAndTakesNoOptionOfARun) {
+  EXPECT_TRUE(Parse({"/S"}).scan);
+  EXPECT_EQ(Parse({"--scan"}).error, UsageError::kNone);
+  EXPECT_EQ(Extensions(Parse({"txt", "-s", ".log"})), (std::vector<std::string>{"txt", "log"}));
+  EXPECT_EQ(Parse({"/s", "exe"}).error, UsageError::kRefusedExtension);
+  const struct {
+    std::vector<const char*> arguments;
+    const char* named;  // the first option of a run
+  } cases[] = {{{"/s", "/n"}, "/n"},
+               {{"txt", "-B", "x", "/n", "/s"}, "-B"},
+               {{"--backup-dir=x", "--scan"}, "--backup-dir=x"}};
+  for (const auto& c : cases) {
+    const CommandLine line = Parse(c.arguments);
+    EXPECT_EQ(line.error, UsageError::kNotWithScan) << c.named;
+    EXPECT_STREQ(line.errorArgument.Bytes(), c.named);
+  }
+}
+
 TEST(ParseCommandLine, RefusesWhatTheDialogueRefuses) {
   for (const char* refused : {"exe", "BAT", ".cmd", "...", "\\", " ", "\xA1\xA1", ".\\."}) {
     const CommandLine line = Parse({refused});

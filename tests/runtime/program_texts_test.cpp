@@ -73,10 +73,28 @@ TEST(ProgramTexts, OutcomeTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kStayedProtectedChoice, ToCodePage936("  此默认应用选择受 Windows 保护，只能在“设置 → 应用 → 默认应用”中更改"));
 }
 
+TEST(ProgramTexts, ScanTextsAreTheCodePage936FormOfTheirReadableText) {
+  EXPECT_EQ(texts::kScanMissingClass, ToCodePage936("所选的类不存在"));
+  EXPECT_EQ(texts::kScanNoVerb, ToCodePage936("此类没有任何能启动程序的命令"));
+  EXPECT_EQ(texts::kScanMissingProgram, ToCodePage936("命令所指的程序文件不存在: "));
+  EXPECT_EQ(texts::kScanStaleList, ToCodePage936("打开方式列表中的类都已不存在（过时的列表）"));
+  EXPECT_EQ(texts::kScanBehindLink, ToCodePage936("注册表链接，Varneth 不跟随，其后的项未检查: "));
+  EXPECT_EQ(texts::kScanCleanLead, ToCodePage936("  清理命令: varneth "));
+  EXPECT_EQ(texts::kScanDryRunLead, ToCodePage936("，试运行: varneth /n "));
+  EXPECT_EQ(texts::kScanSummaryLead, ToCodePage936("已检查 "));
+  EXPECT_EQ(texts::kScanSummaryFound, ToCodePage936(" 个扩展名，发现 "));
+  EXPECT_EQ(texts::kScanSummaryBroken, ToCodePage936(" 个损坏的关联"));
+  EXPECT_EQ(texts::kScanSummaryStale, ToCodePage936(" 个过时的打开方式列表"));
+  EXPECT_EQ(texts::kScanDesktopUserKeysLead, ToCodePage936("检查桌面用户 "));
+  EXPECT_EQ(texts::kScanOwnKeysLead, ToCodePage936("无法使用桌面用户的注册表，检查运行 Varneth 的帐户 "));
+  EXPECT_EQ(texts::kNotWithScan, ToCodePage936(" 不能与 /s 同时使用"));
+}
+
 TEST(ProgramTexts, CommandLineTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kUsage, ToCodePage936(
       "用法: varneth [选项] 扩展名 [扩展名 ...]\r\n"
       "      varneth    (不带参数) 进入交互对话\r\n"
+      "      varneth /s [扩展名 ...]  查找损坏的关联\r\n"
       "\r\n"
       "删除每个扩展名的文件关联；删除之前先把要删除的项写入可还原的备份文件。\r\n"
       "\r\n"
@@ -84,6 +102,8 @@ TEST(ProgramTexts, CommandLineTextsAreTheCodePage936FormOfTheirReadableText) {
       "  /b 目录, -b 目录, --backup-dir 目录\r\n"
       "                                  把备份文件写入该目录，默认为系统所指的本地\r\n"
       "                                  应用程序数据文件夹中的 Varneth\\Backups\r\n"
+      "  /s, -s, --scan                  只检查，列出损坏的关联及清理它的命令，不做任何更改；\r\n"
+      "                                  不带扩展名时检查注册表中的所有扩展名\r\n"
       "  /?, -h, --help                  显示本说明\r\n"
       "  --                              其后的参数都是扩展名\r\n"
       "\r\n"
@@ -92,7 +112,8 @@ TEST(ProgramTexts, CommandLineTextsAreTheCodePage936FormOfTheirReadableText) {
       "            运行时没有用户登录到控制台（未做任何更改），或报告无法写出\r\n"
       "          2 用法错误，或系统不受支持（未做任何更改）\r\n"
       "          3 已中断：收到控制台控制事件（Ctrl+C、Ctrl+Break 或关闭窗口），\r\n"
-      "            之后的扩展名均未处理\r\n"));
+      "            之后的扩展名均未处理\r\n"
+      "          /s 时: 0 没有损坏的关联，1 发现损坏的关联或报告无法写出\r\n"));
   EXPECT_EQ(texts::kUnknownOption, ToCodePage936("未知选项: "));
   EXPECT_EQ(texts::kOptionLead, ToCodePage936("选项 "));
   EXPECT_EQ(texts::kMissingDirectory, ToCodePage936(" 缺少目录"));
