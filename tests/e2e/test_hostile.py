@@ -61,7 +61,7 @@ class Hostile(wc.VarnethTestCase):
         data_255 = ",".join(["61"] * 254 + ["00"])                    # 255 bytes
         data_256 = ",".join(["62"] * 255 + ["00"])                    # 256 bytes
         text = association("vnthreg", ["VarnethHostile\\Nested"])
-        text += machine_tie("vnthreg", [long_class])
+        text += machine_tie("vnthreg", [long_class, "~VarnethAfterTooLong"])
         text += f"""[{progids}]
 "\\\\VarnethLead"=hex(0):
 "\\\\\\\\"=hex(0):
