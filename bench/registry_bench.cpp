@@ -10,7 +10,9 @@
 // a backup's snapshot and without them. Then it times the planning of a dry
 // run for a user's list of 100, 1,000 and 10,000 class names, and the check
 // of which listed classes are the extension's own in a class store of 3,000
-// extension keys, alone and with 8,000 CLSID keys and three loaded users.
+// extension keys, alone and with 8,000 CLSID keys, three loaded users and
+// the machine's other places of classes, its median also in units of one
+// registry call's time.
 // Building a tree, a list or a store is never timed. Two more modes time one
 // whole run (backup, deletion, the look afterwards): over 1, 10 and 60 MiB of
 // values below one place, with its peak memory, and over a tree of N keys.
@@ -327,6 +329,21 @@ void BuildExtensionKeys(int count, bool remove) {
   }
 }
 
+// The machine's own .vntbenchjudge ties each listed name to the extension
+// (its OpenWithProgids), so that the check goes on to look for other uses;
+// removed again with `remove`.
+void TieBenchClasses(const std::vector<std::wstring>& names, bool remove) {
+  const wchar_t* path = L"SOFTWARE\\Classes\\.vntbenchjudge";
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, path);
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, path);
+  if (remove) return;
+  HKEY list;
+  RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(path) + L"\\OpenWithProgids").c_str(), 0,
+                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &list, nullptr);
+  for (const std::wstring& name : names) RegSetValueExW(list, name.c_str(), 0, REG_NONE, nullptr, 0);
+  RegCloseKey(list);
+}
+
 // The check of which listed classes are the extension's own, for lists of
 // 1, 100 and 1,000 names (half of them used by other extensions) in a class
 // store of `count` extension keys: one pass over the store, whatever the
@@ -354,11 +371,13 @@ void MeasureClassUse(int count, int repetitions) {
         RegCloseKey(key);
       }
     }
+    TieBenchClasses(names, false);
     std::vector<double> times;
     size_t kept = 0;
     for (int round = 0; round < repetitions; ++round) {
       times.push_back(Seconds([&] { kept = JudgeClassUse(names, L"vntbenchjudge").kept.size(); }));
     }
+    TieBenchClasses(names, true);
     // The fastest run too: on a shared machine the median carries others' load.
     std::printf("class use check, %5d extension keys (%lu keys in SOFTWARE\\Classes), "
                 "%4d names (%zu kept): median %6.3f s, fastest %6.3f s\n",
@@ -396,11 +415,38 @@ std::wstring BenchClsid(int i) {
   return kBenchClsid + std::wstring(tail);
 }
 
+constexpr wchar_t kBenchSystemAssociations[] =
+    L"SOFTWARE\\Classes\\SystemFileAssociations\\.vntbenchsys";
+constexpr wchar_t kBenchHandlers[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\Handlers\\"
+    L"VarnethBench";
+
+// The machine's other places of classes as a Windows installation holds
+// them: 300 SystemFileAssociations keys (each with a class by its default
+// value and one in its OpenWithProgids) and 60 AutoPlay handlers.
+void BuildMachinePlaces(bool remove) {
+  for (int i = 0; i < 300; ++i) {
+    const std::wstring key = kBenchSystemAssociations + std::to_wstring(i);
+    const std::wstring handler = kBenchHandlers + std::to_wstring(i);
+    for (const std::wstring& each : {key, handler}) {
+      RegDeleteTreeW(HKEY_LOCAL_MACHINE, each.c_str());
+      RegDeleteKeyW(HKEY_LOCAL_MACHINE, each.c_str());
+    }
+    if (remove) continue;
+    const std::wstring name = L"VarnethBenchSys.Class" + std::to_wstring(i);
+    SetBenchString(HKEY_LOCAL_MACHINE, key, nullptr, name);
+    SetBenchString(HKEY_LOCAL_MACHINE, key + L"\\OpenWithProgids", name.c_str(), L"");
+    if (i < 60) SetBenchString(HKEY_LOCAL_MACHINE, handler, L"InvokeProgID", name);
+  }
+}
+
 // A COM store of `count` classes (a server key each; a third with a ProgID,
 // a quarter with a VersionIndependentProgID) and `users` loaded users, each
 // with 400 Explorer records (OpenWithProgids, half with a UserChoice), 20
-// protocol choices and 150 extension keys in their classes hive.
+// protocol and 30 MIME type choices and 150 extension keys in their classes
+// hive.
 void BuildRealisticStore(int count, int users, bool remove) {
+  BuildMachinePlaces(remove);
   for (int i = 0; i < count; ++i) {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, BenchClsid(i).c_str());
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, BenchClsid(i).c_str());
@@ -431,11 +477,30 @@ void BuildRealisticStore(int count, int users, bool remove) {
                              L"UrlAssociations\\vntbenchproto" + std::to_wstring(i) + L"\\UserChoice",
                        L"ProgId", name);
       }
+      if (i < 30) {
+        SetBenchString(HKEY_USERS,
+                       sid + L"\\Software\\Microsoft\\Windows\\Shell\\Associations\\"
+                             L"MIMEAssociations\\text/x-vntbench" + std::to_wstring(i) + L"\\UserChoice",
+                       L"ProgId", name);
+      }
       if (i < 150) {
         SetBenchString(HKEY_USERS, sid + L"_Classes\\.vntbenchuser" + std::to_wstring(i), nullptr, name);
       }
     }
   }
+}
+
+// The time of one registry call (an open that fails), printed.
+double OneRegistryCall() {
+  const double call = Seconds([] {
+    for (int i = 0; i < 2000; ++i) {
+      HKEY missing;
+      RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\VarnethBenchMissing", 0, KEY_READ,
+                    &missing);
+    }
+  }) / 2000;
+  std::printf("one registry call (an open that fails): %.1f us\n", call * 1e6);
+  return call;
 }
 
 // The check in a store of realistic size: 3,000 extension keys, `comCount`
@@ -465,34 +530,38 @@ void MeasureRealisticClassUse(int comCount, int repetitions) {
   for (int i = 0; i < 100; ++i) {
     hundred.push_back(i % 2 == 0 ? L"VarnethBenchUse.Class" + std::to_wstring(i) : own);
   }
+  const std::wstring untied = L"VarnethBenchUntied.Class";
+  RegCreateKeyExW(HKEY_LOCAL_MACHINE, (L"SOFTWARE\\Classes\\" + untied).c_str(), 0, nullptr, 0,
+                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  RegCloseKey(key);
+  TieBenchClasses(hundred, false);
   const struct {
     const char* what;
     std::vector<std::wstring> names;
   } lists[] = {{"1 class used nowhere", {own}},
                {"100 names, half used", hundred},
+               {"1 class the machine does not tie", {untied}},
                {"names judged by name", {L".vntbench", L"CLSID", L"exefile"}}};
-  // What one registry call costs now: on a shared machine it varies with
-  // the others' load, and the check is made of such calls.
-  const double call = Seconds([] {
-    for (int i = 0; i < 2000; ++i) {
-      HKEY missing;
-      RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\VarnethBenchMissing", 0, KEY_READ,
-                    &missing);
-    }
-  }) / 2000;
-  std::printf("one registry call (an open that fails): %.1f us\n", call * 1e6);
   for (const auto& list : lists) {
+    // What one registry call costs now, measured beside each list: on a
+    // shared machine it varies with the others' load, and the check is made
+    // of such calls.
+    const double call = OneRegistryCall();
     std::vector<double> times;
     size_t kept = 0;
     for (int round = 0; round < repetitions; ++round) {
       times.push_back(Seconds([&] { kept = JudgeClassUse(list.names, L"vntbenchjudge").kept.size(); }));
     }
+    // In registry calls' time: hosts differ in what one call costs.
     std::printf("class use check, 3000 extension keys, %lu CLSID keys, %lu hives in HKEY_USERS, "
-                "%s (%zu kept): median %6.3f s, fastest %6.3f s\n",
+                "%s (%zu kept): median %6.3f s, fastest %6.3f s, median / one call %.0f\n",
                 static_cast<unsigned long>(clsids), static_cast<unsigned long>(users), list.what,
-                kept, Median(times), *std::min_element(times.begin(), times.end()));
+                kept, Median(times), *std::min_element(times.begin(), times.end()),
+                Median(times) / call);
     std::fflush(stdout);
   }
+  TieBenchClasses({}, true);
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, (L"SOFTWARE\\Classes\\" + untied).c_str());
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, (L"SOFTWARE\\Classes\\" + own).c_str());
   BuildRealisticStore(comCount, 3, true);
   BuildExtensionKeys(3000, true);

@@ -73,10 +73,14 @@ Text KeptClassReasonLine(const KeptClass& kept) {
       return CopyText(texts::kKeptComClass);
     case KeepReason::kControlCharacter:
       return CopyText(texts::kKeptControlCharacter);
+    case KeepReason::kNotTied:
+      return CopyText(texts::kKeptNotTied);
     case KeepReason::kUsedElsewhere:
+    case KeepReason::kUnreadable:
       break;
   }
-  Text line = CopyText(texts::kKeptUsedElsewhere);
+  Text line = CopyText(kept.reason == KeepReason::kUnreadable ? texts::kKeptUnreadable
+                                                                : texts::kKeptUsedElsewhere);
   for (size_t i = 0; i < kept.users.size(); ++i) {
     line = ConcatTexts({line, i == 0 ? "" : texts::kListSeparator, EscapedText(kept.users[i])});
   }

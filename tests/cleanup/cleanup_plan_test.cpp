@@ -40,6 +40,7 @@ const std::string kExtension = "vntplan";
 const std::string kRecord =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + kExtension;
 const std::string kClass = "SOFTWARE\\Classes\\VarnethPlanClass";
+const std::string kMachineExtension = "SOFTWARE\\Classes\\." + kExtension;
 // A user who is not the process's, with scratch hives under HKEY_USERS.
 const std::string kOtherSid = "S-1-5-21-4711-4711-4711-1001";
 
@@ -83,12 +84,15 @@ class CleanupPlanCalls : public ::testing::Test {
     }
     RegCloseKey(probe);
     RemoveTree(HKEY_LOCAL_MACHINE, kClass);
+    // The machine ties the class to the extension: only then may it go.
+    AddString(HKEY_LOCAL_MACHINE, kMachineExtension + "\\OpenWithProgids", "VarnethPlanClass", "");
   }
   void TearDown() override {
     SetCleanupPlanObserver(nullptr);
     RemoveTree(HKEY_CURRENT_USER, kRecord);
     RemoveTree(HKEY_CURRENT_USER, "Software\\Classes\\." + kExtension);
     RemoveTree(HKEY_LOCAL_MACHINE, kClass);
+    RemoveTree(HKEY_LOCAL_MACHINE, kMachineExtension);
     RemoveTree(HKEY_USERS, kOtherSid);
     RemoveTree(HKEY_USERS, kOtherSid + "_Classes");
   }

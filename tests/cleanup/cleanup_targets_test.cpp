@@ -53,6 +53,7 @@ class CleanupTargets : public testing::Test {
     RemoveTree(HKEY_CURRENT_USER, kRecord);
     RemoveTree(HKEY_CURRENT_USER, "Software\\Classes\\.vnttgt");
     RemoveTree(HKEY_LOCAL_MACHINE, kClass);
+    RemoveTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\.vnttgt");
     HKEY classes;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes", 0, KEY_ALL_ACCESS, &classes) ==
         ERROR_SUCCESS) {
@@ -119,6 +120,7 @@ TEST_F(CleanupTargets, ClassesInsideAnotherListedClassAreLeftOut) {
   AddString(HKEY_CURRENT_USER, list, "VarnethTgt", "");
   AddString(HKEY_CURRENT_USER, list + "\\sub", "varnethtgt", "");  // the same class again
   AddString(HKEY_LOCAL_MACHINE, kClass + "\\Nested", "v", "x");
+  AddString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\.vnttgt\\OpenWithProgids", "VarnethTgt", "");
   const std::vector<std::string> targets =
       Described(ListCleanupTargets("vnttgt", ProcessUser(sid_)));
   ASSERT_GE(targets.size(), 2u);

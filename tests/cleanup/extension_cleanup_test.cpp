@@ -353,6 +353,7 @@ TEST(RunExtensionCleanup, DeletesThroughCheckedHandlesWithTheLeastAccessInTheVie
   RemoveTree(HKEY_LOCAL_MACHINE, cls);
   AddString(HKEY_LOCAL_MACHINE, cls + "\\shell\\open\\command", "", "editor.exe");
   AddString(HKEY_CURRENT_USER, list + "\\OpenWithProgids", "VarnethView.Doc", "");
+  AddString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\.vntview\\OpenWithProgids", "VarnethView.Doc", "");
   AddString(HKEY_CURRENT_USER, "Software\\Classes\\.vntview\\sub", "v", "x");
   // A value named like the place, in the key above it: both go.
   AddString(HKEY_CURRENT_USER, "Software\\Classes", ".vntview", "same name");
@@ -378,6 +379,7 @@ TEST(RunExtensionCleanup, DeletesThroughCheckedHandlesWithTheLeastAccessInTheVie
   EXPECT_EQ(g_view.deletedOtherwise, 0);
   // Each key to delete is opened relative to its parent.
   EXPECT_EQ(g_view.deletableByPath, 0);
+  RemoveTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\.vntview");
   DeleteFileW(outcome.backupPath.c_str());
   RemoveDirectoryW(folder.c_str());
 }

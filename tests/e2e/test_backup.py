@@ -7,7 +7,8 @@ import time
 import unittest
 
 import wine_console as wc
-from test_cleanup import FILE_EXTS, MACHINE_CLASSES, RECENT, USER_CLASSES, association_keys
+from test_cleanup import (FILE_EXTS, MACHINE_CLASSES, RECENT, USER_CLASSES, association_keys,
+                          machine_tie)
 from test_dialogue import EXIT_ASK, NOT_REMOVED, TURN, confirmation, partly_removed
 
 
@@ -22,7 +23,7 @@ def rich_association(ext: str, cls: str) -> str:
     expand = utf16_hex("%SystemRoot%\\x" + chr(0))
     multi = utf16_hex("one" + chr(0) + "two" + chr(0) + chr(0))
     lines = utf16_hex("first" + chr(10) + "second" + chr(13) + chr(10) + chr(0))
-    return f"""[{FILE_EXTS}\\.{ext}\\OpenWithProgids]
+    return machine_tie(ext, [cls]) + f"""[{FILE_EXTS}\\.{ext}\\OpenWithProgids]
 "{cls}"=hex(0):
 
 [{FILE_EXTS}\\.{ext}\\UserChoice]

@@ -15,6 +15,7 @@ from reg_text import read_reg, read_reg_file
 from report_lines import (CHANGED_DURING_RUN, CP, KEEPS_CLASS_NAMES, UNREACHABLE, lines, place,
                           stayed, stayed_pattern, would_stay)
 from test_cleanup import (FILE_EXTS, MACHINE_CLASSES, RECENT, USER_CLASSES, association,
+                          machine_tie,
                           association_keys)
 
 WRITER: Path = None
@@ -105,7 +106,7 @@ class BackupBound(wc.VarnethTestCase):
         korean_class, korean_key = "한글파일", "한"
         list_key = f"{FILE_EXTS}\\.{ext}\\OpenWithProgids"
         decoys = [f"{MACHINE_CLASSES}\\????", f"{USER_CLASSES}\\.{ext}\\?"]
-        text = (association(ext, ["VarnethKor.Doc"]) +
+        text = (association(ext, ["VarnethKor.Doc"]) + machine_tie(ext, [korean_class]) +
                 f'[{list_key}]\n"{korean_class}"=hex(0):\n\n'
                 f'[{MACHINE_CLASSES}\\{korean_class}\\shell\\open]\n@="real class"\n\n'
                 f'[{USER_CLASSES}\\.{ext}\\{korean_key}]\n"v\U0001F600"="real key"\n\n'

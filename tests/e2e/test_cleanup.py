@@ -15,11 +15,19 @@ USER_CLASSES = r"HKEY_CURRENT_USER\Software\Classes"
 MACHINE_CLASSES = r"HKEY_LOCAL_MACHINE\SOFTWARE\Classes"
 
 
+def machine_tie(ext, classes):
+    """.reg text by which the machine's own .ext key ties `classes` to it (its
+    OpenWithProgids): only a tied class may go. seed_keys removes the key."""
+    progids = "".join(f'"{name.replace(chr(92), chr(92) * 2)}"=hex(0):\n' for name in classes)
+    return f"[{MACHINE_CLASSES}\\.{ext}\\OpenWithProgids]\n{progids}\n"
+
+
 def association(ext, classes):
-    """.reg text of a full association of `ext` naming `classes`."""
+    """.reg text of a full association of `ext` naming `classes`, which the
+    machine ties to it."""
     # In .reg text a backslash inside a quoted name is written twice.
     progids = "".join(f'"{name.replace(chr(92), chr(92) * 2)}"=hex(0):\n' for name in classes)
-    text = f"""[{FILE_EXTS}\\.{ext}\\OpenWithList]
+    text = machine_tie(ext, classes) + f"""[{FILE_EXTS}\\.{ext}\\OpenWithList]
 "a"="editor.exe"
 "MRUList"="a"
 

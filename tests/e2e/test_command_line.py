@@ -9,7 +9,7 @@ from pathlib import Path
 
 import wine_console as wc
 from report_lines import LINK, CP, backup_failed, lines, place, stayed
-from test_cleanup import FILE_EXTS, MACHINE_CLASSES, association, association_keys
+from test_cleanup import FILE_EXTS, MACHINE_CLASSES, association, association_keys, machine_tie
 
 
 def fates(lead: str, ext: str, cls: str):
@@ -170,7 +170,8 @@ class CommandLine(wc.VarnethTestCase):
         own, shared = "VarnethClsOwn.Doc", "VarnethClsShared.Doc"
         foreign = ["CLSID", "Interface", "*", ".exe", "exefile"]
         others = [f"{MACHINE_CLASSES}\\.vntclsa", f"{MACHINE_CLASSES}\\.vntclsb"]
-        text = association("vntcls", [own]) + f"""[{MACHINE_CLASSES}\\{shared}\\shell\\open\\command]
+        text = association("vntcls", [own]) + machine_tie("vntcls", [shared])
+        text += f"""[{MACHINE_CLASSES}\\{shared}\\shell\\open\\command]
 @="viewer.exe"
 
 [{others[0]}]

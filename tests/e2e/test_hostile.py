@@ -4,7 +4,8 @@ nothing outside the typed extension's own keys."""
 import unittest
 
 import wine_console as wc
-from test_cleanup import FILE_EXTS, MACHINE_CLASSES, USER_CLASSES, association, association_keys
+from test_cleanup import (FILE_EXTS, MACHINE_CLASSES, USER_CLASSES, association, association_keys,
+                          machine_tie)
 from test_dialogue import QUESTION, TURN
 
 
@@ -59,7 +60,9 @@ class Hostile(wc.VarnethTestCase):
         auto = f"{USER_CLASSES}\\vnthreg_auto_file"
         data_255 = ",".join(["61"] * 254 + ["00"])                    # 255 bytes
         data_256 = ",".join(["62"] * 255 + ["00"])                    # 256 bytes
-        text = association("vnthreg", ["VarnethHostile\\Nested"]) + f"""[{progids}]
+        text = association("vnthreg", ["VarnethHostile\\Nested"])
+        text += machine_tie("vnthreg", [long_class, "~VarnethAfterTooLong"])
+        text += f"""[{progids}]
 "\\\\VarnethLead"=hex(0):
 "\\\\\\\\"=hex(0):
 "{long_class}"=hex(0):

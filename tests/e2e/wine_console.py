@@ -8,6 +8,7 @@ and the terminal is drained all the time (undrained, Wine's input stalls).
 import fcntl
 import os
 import pty
+import re
 import signal
 import struct
 import subprocess
@@ -384,10 +385,13 @@ class VarnethTestCase(unittest.TestCase):
 
     def seed_keys(self, keys, text, *, unicode=False):
         """Seeds .reg text (REGEDIT4, or with unicode the editor's version 5);
-        its keys are removed before and after the test. One Wine process
-        each time, however many keys."""
-        self.addCleanup(delete_keys, keys)
-        (import_reg5 if unicode else import_reg)(deletions(keys) + text)
+        its keys are removed before and after the test, and so are the
+        machine's extension keys it writes (the ties). One Wine process each
+        time, however many keys."""
+        ties = re.findall(r"^\[(HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\\.vn[^\\\]]+)", text, re.M)
+        removed = list(keys) + sorted(set(ties) - set(keys))
+        self.addCleanup(delete_keys, removed)
+        (import_reg5 if unicode else import_reg)(deletions(removed) + text)
         return keys
 
     def assert_gone(self, keys):

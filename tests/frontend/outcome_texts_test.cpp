@@ -24,6 +24,7 @@ using namespace testing_support;
 TEST(KeptClassReasonLine, SaysAndOthersOnlyPastTheUsersItNames) {
   const std::string classes = "SOFTWARE\\Classes\\";
   AddKey(HKEY_LOCAL_MACHINE, classes + "VarnethThree.Doc");
+  AddString(HKEY_LOCAL_MACHINE, classes + ".vntthree\\OpenWithProgids", "VarnethThree.Doc", "");
   const std::string named = std::string(texts::kKeptUsedElsewhere) + ".vntthree1" +
                             texts::kListSeparator + ".vntthree2" + texts::kListSeparator +
                             ".vntthree3";
@@ -38,6 +39,7 @@ TEST(KeptClassReasonLine, SaysAndOthersOnlyPastTheUsersItNames) {
   }
   for (int i = 1; i <= 4; ++i) RemoveTree(HKEY_LOCAL_MACHINE, classes + ".vntthree" + std::to_string(i));
   RemoveTree(HKEY_LOCAL_MACHINE, classes + "VarnethThree.Doc");
+  RemoveTree(HKEY_LOCAL_MACHINE, classes + ".vntthree");
 }
 
 // Windows denies value writes in a UserChoice (its key can still be

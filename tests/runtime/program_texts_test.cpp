@@ -66,6 +66,9 @@ TEST(ProgramTexts, OutcomeTextsAreTheCodePage936FormOfTheirReadableText) {
   EXPECT_EQ(texts::kKeptComClass, ToCodePage936("  这是 COM 类的名称，程序按此名称创建对象"));
   EXPECT_EQ(texts::kKeptControlCharacter, ToCodePage936("  类名含有 NUL 或其他控制字符，不是类"));
   EXPECT_EQ(texts::kKeptUsedElsewhere, ToCodePage936("  其他扩展名或协议也在使用此类："));
+  EXPECT_EQ(texts::kKeptNotTied,
+            ToCodePage936("  只有用户可写的键将此类关联到此扩展名，本机的记录并未如此关联"));
+  EXPECT_EQ(texts::kKeptUnreadable, ToCodePage936("  无法读取可能使用此类的位置："));
   EXPECT_EQ(texts::kListSeparator, ToCodePage936("、"));
   EXPECT_EQ(texts::kAndOthers, ToCodePage936(" 等"));
   EXPECT_EQ(texts::kStayedProtectedChoice, ToCodePage936("  此默认应用选择受 Windows 保护，只能在“设置 → 应用 → 默认应用”中更改"));

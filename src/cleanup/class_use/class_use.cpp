@@ -24,8 +24,10 @@ constexpr const wchar_t* kSystemClasses[] = {
     L"Interface", L"LibraryFolder", L"Licenses", L"Local Settings", L"Media Type",
     L"MediaFoundation", L"MIME", L"NetServer", L"NetShare", L"Network", L"PackagedCom",
     L"Printers", L"PROTOCOLS", L"Record", L"SystemFileAssociations", L"TypeLib", L"Unknown",
-    L"Wow6432Node",
+    L"Wow6432Node", L"WowAA32Node", L"AllSyncRootObjects", L"DeviceDisplayObject",
 };
+// The shell's Start menu reads classes of this prefix by name.
+constexpr std::wstring_view kLauncherPrefix = L"Launcher.";
 // clang-format on
 
 // The classes of what starts programs when opened: programs, command
@@ -35,6 +37,7 @@ constexpr const wchar_t* kProgramClasses[] = {
     L"batfile", L"cmdfile", L"comfile", L"cplfile", L"exefile", L"htafile", L"inffile", L"JSEFile",
     L"JSFile", L"lnkfile", L"mscfile", L"Msi.Package", L"Msi.Patch", L"piffile", L"regfile",
     L"scrfile", L"VBEFile", L"VBSFile", L"WSFFile", L"WSHFile", L"Microsoft.PowerShellScript.1",
+    L"SHCmdFile", L"Application.Reference", L"SettingContent",
 };
 // clang-format on
 
@@ -82,6 +85,13 @@ ClassKeyState LookAtClassKey(const std::wstring& name) {
   return state;
 }
 
+// The first kUsersShown of `users`, and whether there were more.
+void ShowUsers(KeptClass& kept, std::vector<std::wstring> users) {
+  kept.moreUsers = users.size() > kUsersShown;
+  if (kept.moreUsers) users.resize(kUsersShown);
+  kept.users = std::move(users);
+}
+
 struct Verdict {
   std::wstring name;
   std::optional<KeepReason> reason;
@@ -99,6 +109,10 @@ std::optional<KeepReason> KeepReasonOfName(std::wstring_view name) {
   // call that takes a C string.
   if (HoldsControlCharacter(name)) return KeepReason::kControlCharacter;
   if (IsListed(name, kSystemClasses)) return KeepReason::kSystemClass;
+  if (name.size() >= kLauncherPrefix.size() &&
+      SameName(name.substr(0, kLauncherPrefix.size()), kLauncherPrefix)) {
+    return KeepReason::kSystemClass;
+  }
   if (IsListed(name, kProgramClasses)) return KeepReason::kProgramClass;
   return std::nullopt;
 }
@@ -115,8 +129,23 @@ ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, std::wstring
     const ClassKeyState state = LookAtClassKey(name);
     verdict.exists = state.exists;
     if (!verdict.reason) verdict.reason = state.reason;
-    // A class that is not there deletes nothing: no need to ask who uses it.
-    if (!verdict.reason && state.exists) asked.users.emplace(FoldName(name), std::vector<std::wstring>());
+  }
+  // A class that is not there deletes nothing: no need to ask who uses it.
+  // One that is, the machine must tie to the extension; the ties are read
+  // only when there is such a class.
+  std::unordered_set<std::wstring> ties;
+  bool tiesRead = false;
+  const std::wstring autoClass = FoldName(std::wstring(extension) + L"_auto_file");
+  for (Verdict& verdict : verdicts) {
+    if (verdict.reason || !verdict.exists) continue;
+    if (!tiesRead) ties = FindMachineTies(extension);
+    tiesRead = true;
+    std::wstring folded = FoldName(verdict.name);
+    if (folded != autoClass && ties.count(folded) == 0) {
+      verdict.reason = KeepReason::kNotTied;
+    } else {
+      asked.users.emplace(std::move(folded), std::vector<std::wstring>());
+    }
   }
   if (!asked.users.empty()) FindClassUsers(extension, asked);
 
@@ -126,17 +155,19 @@ ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, std::wstring
     if (!verdict.reason) {
       const std::wstring folded = FoldName(verdict.name);
       const auto found = asked.users.find(folded);
-      if (found != asked.users.end() && found->second.empty() && asked.comNamed.count(folded) != 0) {
+      const bool unused = found != asked.users.end() && found->second.empty();
+      if (unused && asked.comNamed.count(folded) != 0) {
         kept.reason = KeepReason::kComClass;
-      } else if (found == asked.users.end() || found->second.empty()) {
+      } else if (unused && !asked.unreadable.empty()) {
+        // What could not be read may use it.
+        kept.reason = KeepReason::kUnreadable;
+        ShowUsers(kept, asked.unreadable);
+      } else if (found == asked.users.end() || unused) {
         use.ownFolded.insert(folded);
         use.own.push_back(std::move(verdict.name));
         continue;
       } else {
-        std::vector<std::wstring>& names = found->second;
-        kept.moreUsers = names.size() > kUsersShown;
-        if (kept.moreUsers) names.resize(kUsersShown);
-        kept.users = std::move(names);
+        ShowUsers(kept, std::move(found->second));
       }
     }
     // One that is not there is named nowhere: there is nothing to keep.

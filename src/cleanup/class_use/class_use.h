@@ -1,7 +1,8 @@
 // Which machine-wide classes named by the user's list are this extension's
 // alone. The list is the user's own key, which any program running as the
 // user can write, so a name in it proves nothing: a class is deleted only
-// when nothing else of the machine uses it.
+// when the machine's own records tie it to the extension and nothing else of
+// the machine uses it.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +25,8 @@ enum class KeepReason {
   kNotAClassName,  // holds a backslash: it names a key below some other key
   kComClass,       // COM finds a class by this name (CLSID, CurVer, a CLSID's ProgID)
   kControlCharacter,  // holds a NUL or another control character: no class name does
+  kNotTied,        // only keys the user may write tie it to the extension
+  kUnreadable,     // a place that may use it could not be read
 };
 
 // A class that stays whole: neither backed up nor deleted.
@@ -31,7 +34,8 @@ struct KeptClass {
   std::wstring name;  // as the user's list holds it
   KeepReason reason = KeepReason::kSystemClass;
   // kUsedElsewhere: the first extensions (".jpeg") or protocols ("http")
-  // found to use it, at most kUsersShown; moreUsers when there were others.
+  // found to use it; kUnreadable: the first places that could not be read;
+  // at most kUsersShown, moreUsers when there were others.
   std::vector<std::wstring> users;
   bool moreUsers = false;
 };
@@ -50,10 +54,12 @@ struct ClassUse {
 std::optional<KeepReason> KeepReasonOfName(std::wstring_view name);
 
 // Judges the user's class names for the extension (no dot; dots already
-// removed). A name not judged by itself or by its class key is looked up in
-// one pass over every place of every loaded user and of the machine that
-// can name a class, whatever the length of the list (FindClassUsers). A
-// list without such names costs no pass.
+// removed). A name not judged by itself or by its class key is the
+// extension's only when the machine ties it to the extension (E_auto_file,
+// or FindMachineTies); a tied one is looked up in one pass over every place
+// of every user and of the machine that can name a class, whatever the
+// length of the list (FindClassUsers). A list without tied names costs no
+// pass.
 ClassUse JudgeClassUse(const std::vector<std::wstring>& classNames, std::wstring_view extension);
 
 // True when the name (as the user's list holds it, or its ANSI form widened)

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "scratch_registry.h"
+#include "cleanup/class_use/profile_hives.h"
+#include "cleanup/class_use/class_use_places.h"
 #include "runtime/wide_text.h"
+#include "scratch_registry.h"
 
 namespace varneth {
 namespace {
@@ -28,6 +30,12 @@ TEST(KeepReasonOfName, KnowsExtensionKeysSystemClassesAndProgramClassesInAnyCase
       {L"exefile.1", std::nullopt},             {L"my.exe", std::nullopt},
       {L"exefile\\", KeepReason::kNotAClassName}, {L"CLSID\\{1}", KeepReason::kNotAClassName},
       {L"txtfile\\shell", KeepReason::kNotAClassName},
+      {L"shcmdfile", KeepReason::kProgramClass}, {L"Application.Reference", KeepReason::kProgramClass},
+      {L"SettingContent", KeepReason::kProgramClass}, {L"WOWAA32NODE", KeepReason::kSystemClass},
+      {L"AllSyncRootObjects", KeepReason::kSystemClass},
+      {L"DeviceDisplayObject", KeepReason::kSystemClass},
+      {L"launcher.DesktopPackagedApplication", KeepReason::kSystemClass},
+      {L"Launcher", std::nullopt},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(KeepReasonOfName(c.name), c.reason) << NarrowText(c.name).Bytes();
@@ -86,7 +94,10 @@ class JudgeClassUseTest : public ::testing::Test {
   void SetUp() override {
     TearDown();
     for (const Seed& seed : kSeeds) AddString(seed.root, seed.key + seed.sub, seed.name, seed.text);
-    for (const char* name : kUsedClasses) AddKey(HKEY_LOCAL_MACHINE, kClasses + name);
+    for (const char* name : kUsedClasses) {
+      AddKey(HKEY_LOCAL_MACHINE, kClasses + name);
+      AddString(HKEY_LOCAL_MACHINE, kClasses + ".vntjudge\\OpenWithProgids", name, "");
+    }
   }
   void TearDown() override {
     for (const Seed& seed : kSeeds) {
@@ -132,7 +143,12 @@ const std::wstring kRecords =
     L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
 const std::wstring kUrls = L"\\Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\";
 const std::wstring kClsid = kStore + L"CLSID\\{56A4C7E0-7A27-4E27-9C27-000000002700}";
-const std::wstring kJunk = std::wstring(L"\0", 1) + std::wstring(300, L'j');
+const std::wstring kMimes = L"\\Software\\Microsoft\\Windows\\Shell\\Associations\\MIMEAssociations\\";
+const std::wstring kApps = L"Software\\RegisteredApplications";
+const std::wstring kAutoplay =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers\\Handlers\\";
+// Longer than the first read's 1 KiB.
+const std::wstring kJunk = std::wstring(L"\0", 1) + std::wstring(600, L'j');
 const std::wstring kControl =
     L"VJ\x01"
     L"Ctl";
@@ -148,6 +164,8 @@ const struct Use {
   DWORD type = REG_SZ;
   REGSAM view = 0;
   bool oddByte = false;
+  std::wstring removed = L"";  // the seed's key outside the class store
+  bool tied = true;            // by the machine's .vntjudge\OpenWithProgids
 } kUses[] = {
     {L"VJ.ComKey", kM, kStore + L"VJ.ComKey\\CLSID", nullptr, L"{1}", "6"},
     {L"VJ.ComVer", kM, kStore + L"VJ.ComVer\\CurVer", nullptr, L"VJ.ComVer.2", "6"},
@@ -173,6 +191,35 @@ const struct Use {
     {L"VJ.Ver.1", kM, kStore + L"VJ.Ver\\CurVer", nullptr, L"VJ.Ver.1", "4 .vntjudgex"},
     {L"VJ.Ver.1", kM, kStore + L".vntjudgex", nullptr, L"VJ.Ver", nullptr},
     {kControl, kM, kStore + kControl, L"x", L"", "7"},
+    // The same step in the store of the user whose keys name the class.
+    {L"VJ.UVer.1", kU, kOther + L"_Classes\\VJ.UVer\\CurVer", nullptr, L"VJ.UVer.1", "4 .vntjudgew"},
+    {L"VJ.UVer.1", kU, kOther + L"_Classes\\.vntjudgew", nullptr, L"VJ.UVer", nullptr},
+    {L"VJ.Mime", kM, kApps, L"VarnethJudgeMime", L"Software\\VarnethJudgeMime", "4 text/x-vj"},
+    {L"VJ.Mime", kM, L"Software\\VarnethJudgeMime\\MIMEAssociations", L"text/x-vj", L"VJ.Mime",
+     nullptr, REG_SZ, 0, false, L"Software\\VarnethJudgeMime"},
+    // Named only in the 32-bit view, where 32-bit applications register.
+    {L"VJ.App32", kM, kApps, L"VarnethJudge32", L"Software\\VarnethJudge32", "4 .vntjudge32",
+     REG_SZ, KEY_WOW64_32KEY},
+    {L"VJ.App32", kM, L"Software\\VarnethJudge32\\FileAssociations", L".vntjudge32", L"VJ.App32",
+     nullptr, REG_SZ, KEY_WOW64_32KEY, false, L"Software\\VarnethJudge32"},
+    {L"VJ.MimeChoice", kU, kOther + kMimes + L"text/x-vju\\UserChoice", L"ProgId", L"VJ.MimeChoice",
+     "4 text/x-vju"},
+    {L"VJ.Sys", kM, kStore + L"SystemFileAssociations\\.vntjudgey\\OpenWithProgids", L"VJ.Sys",
+     L"", "4 .vntjudgey"},
+    {L"VJ.SysType", kM, kStore + L"SystemFileAssociations\\vntjudgetype", nullptr, L"VJ.SysType",
+     "4 vntjudgetype"},
+    {L"VJ.Play", kM, kAutoplay + L"VarnethJudgePlay", L"InvokeProgID", L"VJ.Play",
+     "4 VarnethJudgePlay", REG_SZ, 0, false, kAutoplay + L"VarnethJudgePlay"},
+    {L"VJ.Packaged", kM, kStore + L"PackagedCom\\ProgIdIndex\\VJ.Packaged", L"x", L"",
+     "4 PackagedCom"},
+    // Only the user's keys tie it; the machine's application ties another.
+    {L"VJ.Untied", kM, kStore + L"VJ.Untied", L"x", L"", "8", REG_SZ, 0, false, L"", false},
+    {L"VJ.TiedApp", kM, kApps, L"VarnethJudgeTie", L"Software\\VarnethJudgeTie", nullptr, REG_SZ, 0,
+     false, L"", false},
+    {L"VJ.TiedApp", kM, L"Software\\VarnethJudgeTie\\FileAssociations", L".vntjudge",
+     L"VJ.TiedApp", nullptr, REG_SZ, 0, false, L"Software\\VarnethJudgeTie", false},
+    {L"vntjudge_auto_file", kM, kStore + L"vntjudge_auto_file", L"x", L"", nullptr, REG_SZ, 0, false,
+     L"", false},
     // The own extension's keys and the CurVer of its class count for nothing.
     {L"VJ.Mine.1", kM, kStore + L"VJ.Mine\\CurVer", nullptr, L"VJ.Mine.1", nullptr},
     {L"VJ.Mine.1", kM, kStore + L".vntjudge", nullptr, L"VJ.Mine", nullptr},
@@ -191,12 +238,26 @@ void RemoveWideTree(HKEY root, const std::wstring& path, REGSAM view = 0) {
 }
 
 void RemoveUses() {
+  RemoveWideTree(kM, kStore + L".vntjudge");
   for (const Use& use : kUses) {
     RemoveWideTree(kM, kStore + use.listed);
-    // The seed's key right below the class store, or its CLSID key.
-    const size_t below =
-        use.key.find(L'\\', use.key.starts_with(kClsid) ? kClsid.size() - 1 : kStore.size());
-    if (use.root == kM) RemoveWideTree(use.root, use.key.substr(0, below), use.view);
+    if (use.key == kApps) {
+      HKEY apps;
+      if (RegOpenKeyExW(kM, kApps.c_str(), 0, KEY_SET_VALUE | use.view, &apps) == 0) {
+        RegDeleteValueW(apps, use.name);
+        RegCloseKey(apps);
+      }
+    } else if (!use.removed.empty()) {
+      RemoveWideTree(kM, use.removed, use.view);
+    } else if (use.root == kM) {
+      // The seed's key right below the class store or below a key of it.
+      size_t from = kStore.size();
+      for (const std::wstring& shared : {kStore + L"CLSID\\", kStore + L"SystemFileAssociations\\",
+                                         kStore + L"PackagedCom\\ProgIdIndex\\"}) {
+        if (use.key.starts_with(shared)) from = shared.size();
+      }
+      RemoveWideTree(use.root, use.key.substr(0, use.key.find(L'\\', from)), use.view);
+    }
   }
   RemoveWideTree(kU, L".DEFAULT" + kRecords + L".vntjudgeq");
   for (const std::wstring& hive : {kOther, kOther + L"_Classes"}) {
@@ -224,6 +285,13 @@ TEST(JudgeClassUse, KeepsClassesComOtherUsersAndEveryStringFormUse) {
                    static_cast<DWORD>(bytes.size()));
     RegCloseKey(made);
     if (names.empty() || names.back() != use.listed) names.push_back(use.listed);
+    if (use.tied) {
+      ASSERT_EQ(RegCreateKeyExW(kM, (kStore + L".vntjudge\\OpenWithProgids").c_str(), 0, nullptr, 0,
+                                KEY_ALL_ACCESS, nullptr, &made, nullptr),
+                ERROR_SUCCESS);
+      RegSetValueExW(made, use.listed.c_str(), 0, REG_NONE, nullptr, 0);
+      RegCloseKey(made);
+    }
     if (use.kept != nullptr)
       expected.push_back(std::string(NarrowText(use.listed).Bytes()) + " " + use.kept);
   }
@@ -231,7 +299,94 @@ TEST(JudgeClassUse, KeepsClassesComOtherUsersAndEveryStringFormUse) {
   const ClassUse use = JudgeClassUse(names, L"vntjudge");
   RemoveUses();
   EXPECT_EQ(KeptLines(use), expected);
-  EXPECT_EQ(use.own, (std::vector<std::wstring>{L"VJ.Mine.1", L"VJ.Own"}));
+  EXPECT_EQ(use.own, (std::vector<std::wstring>{L"VJ.TiedApp", L"vntjudge_auto_file",
+                                                L"VJ.Mine.1", L"VJ.Own"}));
+}
+
+// A place that will not open may name any class; a key deleted while its
+// parent is listed makes the listing start again, skipping none; a profile
+// whose hive is not loaded is read from its file, and one that will not
+// load may use any class. VJ.Lone is tied and used nowhere.
+const std::wstring kProfile = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\"
+                              L"S-1-5-21-4711-4711-4711-1028";
+const std::wstring kHive = L"Software\\VarnethJudgeHive";
+const wchar_t* g_refused = nullptr;
+bool g_deleteFirst = false;
+bool g_hiveLoads = false;
+
+LONG WINAPI OpenOrFail(HKEY parent, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
+  if (parent == kM && g_refused != nullptr && std::wstring_view(path).ends_with(g_refused)) {
+    return ERROR_ACCESS_DENIED;
+  }
+  if (g_deleteFirst && std::wstring_view(path) == L".vntjudgedel1") {
+    g_deleteFirst = false;
+    RegDeleteKeyW(parent, path);
+    return ERROR_FILE_NOT_FOUND;
+  }
+  return RegOpenKeyExW(parent, path, options, access, key);
+}
+
+LONG WINAPI LoadScratchHive(LPCWSTR, PHKEY key, REGSAM, DWORD, DWORD) {
+  if (!g_hiveLoads) return ERROR_SHARING_VIOLATION;
+  return RegOpenKeyExW(HKEY_CURRENT_USER, kHive.c_str(), 0, KEY_READ, key);
+}
+
+TEST(JudgeClassUse, KeepsWhatAnUnreadPlaceMayUseAndReadsEveryKeyAndProfile) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = temp + std::wstring(L"VarnethJudgeProfile");
+  const std::string hive = NarrowText(kHive).Bytes();
+  const std::string classes = NarrowText(kStore).Bytes();
+  const std::string lone = "VJ.Lone 9 ";
+  const struct {
+    const wchar_t* refused;
+    bool deleteFirst, hiveLoads;
+    std::vector<std::string> kept;
+  } cases[] = {
+      {L"AutoplayHandlers\\Handlers", false, true,
+       {"VJ.Relisted 4 .vntjudgedel2", "VJ.Profile 4 .vntjudgepro",
+        lone + "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+               "AutoplayHandlers\\Handlers"}},
+      {nullptr, true, true, {"VJ.Relisted 4 .vntjudgedel2", "VJ.Profile 4 .vntjudgepro"}},
+      {nullptr, false, false,
+       {"VJ.Relisted 4 .vntjudgedel2", "VJ.Profile 9 " + std::string(NarrowText(folder).Bytes()),
+        lone + NarrowText(folder).Bytes()}},
+  };
+  const auto clean = [&] {
+    for (const char* key : {".vntjudge", ".vntjudgedel1", ".vntjudgedel2", "VJ.Relisted",
+                            "VJ.Profile", "VJ.Lone"}) {
+      RemoveTree(kM, classes + key);
+    }
+    RemoveTree(HKEY_CURRENT_USER, hive);
+    RemoveWideTree(kM, kProfile);
+    DeleteFileW((folder + L"\\NTUSER.DAT").c_str());
+    RemoveDirectoryW(folder.c_str());
+  };
+  for (const auto& c : cases) {
+    clean();
+    for (const char* name : {"VJ.Relisted", "VJ.Profile", "VJ.Lone"}) {
+      AddKey(kM, classes + name);
+      AddString(kM, classes + ".vntjudge\\OpenWithProgids", name, "");
+    }
+    AddKey(kM, classes + ".vntjudgedel1");
+    AddString(kM, classes + ".vntjudgedel2", nullptr, "VJ.Relisted");
+    AddString(HKEY_CURRENT_USER, hive + "\\" + kExts + ".vntjudgepro\\UserChoice",
+              "ProgId", "VJ.Profile");
+    AddString(kM, NarrowText(kProfile).Bytes(), "ProfileImagePath", NarrowText(folder).Bytes());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CloseHandle(CreateFileW((folder + L"\\NTUSER.DAT").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr));
+    g_refused = c.refused;
+    g_deleteFirst = c.deleteFirst;
+    g_hiveLoads = c.hiveLoads;
+    SetClassUseOpenCall(OpenOrFail);
+    SetProfileHiveCalls({LoadScratchHive});
+    const ClassUse use = JudgeClassUse({L"VJ.Relisted", L"VJ.Profile", L"VJ.Lone"}, L"vntjudge");
+    SetClassUseOpenCall(nullptr);
+    SetProfileHiveCalls(ProfileHiveCalls{});
+    clean();
+    EXPECT_EQ(KeptLines(use), c.kept) << c.deleteFirst;
+  }
 }
 
 }  // namespace
