@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "cleanup/cleanup_targets.h"
-#include "cleanup/plan_paths.h"
+#include "cleanup/paths/plan_paths.h"
 #include "registry/registry_delete.h"
 #include "registry/registry_open.h"
 #include "registry/registry_tree_delete.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "cleanup/class_use/class_use.h"
-#include "cleanup/plan_paths.h"
+#include "cleanup/paths/plan_paths.h"
 #include "registry/registry_delete.h"
 #include "registry/registry_walker.h"
 #include "probes/key_owner.h"

@@ -90,11 +90,6 @@ std::vector<std::wstring> ReadClassNames(const WideKeyNames& names) {
   return classNames;
 }
 
-const std::wstring& MachineClassesPrefix() {
-  static const std::wstring prefix = MachineClassPath(std::wstring_view());
-  return prefix;
-}
-
 ClassUse JudgeListedClasses(const WideKeyNames& names) {
   return JudgeClassUse(ReadClassNames(names), names.extension);
 }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cleanup/class_use/class_use.h"
-#include "cleanup/plan_paths.h"
+#include "cleanup/paths/plan_paths.h"
 #include "registry/registry_key.h"
 #include "probes/key_owner.h"
 #include "runtime/text.h"
@@ -67,9 +67,6 @@ void NoteExistingValues(std::vector<CleanupTarget>& targets);
 
 // Whether the key, or the value, is there now.
 bool TargetExists(const CleanupTarget& target);
-
-// "SOFTWARE\Classes\" in the form the targets use, built once.
-const std::wstring& MachineClassesPrefix();
 
 // How much of a key target's path names its place's parent: the key above it,
 // or for a class the class store.

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "cleanup/cleanup_targets.h"
-#include "cleanup/plan_paths.h"
+#include "cleanup/paths/plan_paths.h"
 #include "registry/registry_enum.h"
 #include "registry/registry_key.h"
 #include "registry/registry_names.h"

@@ -4,7 +4,7 @@
 
 #include "cleanup/class_use/class_use_places.h"
 #include "cleanup/class_use/class_use_values.h"
-#include "cleanup/plan_paths.h"
+#include "cleanup/paths/plan_paths.h"
 #include "registry/registry_key.h"
 #include "registry/registry_names.h"
 #include "runtime/registry_view.h"

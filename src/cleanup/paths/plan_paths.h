@@ -24,6 +24,8 @@ std::wstring UserExplorerPath(std::wstring_view sid, std::wstring_view extension
 // SOFTWARE\Classes\<class name>, under HKEY_LOCAL_MACHINE.
 Text MachineClassPath(TextRef className);
 std::wstring MachineClassPath(std::wstring_view className);
+// "SOFTWARE\Classes\" in the wide form, built once.
+const std::wstring& MachineClassesPrefix();
 // Software\...\Explorer\FileExts\.E, under HKEY_CURRENT_USER.
 std::wstring ExplorerRecordPath(std::wstring_view extension);
 

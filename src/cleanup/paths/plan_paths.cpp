@@ -1,4 +1,4 @@
-#include "cleanup/plan_paths.h"
+#include "cleanup/paths/plan_paths.h"
 
 #include <cstddef>
 #include <initializer_list>
@@ -126,6 +126,11 @@ Text MachineClassPath(TextRef className) { return MachineClassShape<Ansi>(classN
 
 std::wstring MachineClassPath(std::wstring_view className) {
   return MachineClassShape<Wide>(className);
+}
+
+const std::wstring& MachineClassesPrefix() {
+  static const std::wstring prefix = MachineClassPath(std::wstring_view());
+  return prefix;
 }
 
 std::wstring ExplorerRecordPath(std::wstring_view extension) {
