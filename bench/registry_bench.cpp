@@ -656,14 +656,7 @@ void BuildScanStore(int count, bool remove) {
 void MeasureScan(int repetitions) {
   // What one registry call costs now (the scan is made of such calls): on a
   // shared machine it varies with the others' load.
-  const double call = Seconds([] {
-    for (int i = 0; i < 2000; ++i) {
-      HKEY missing;
-      RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\VarnethBenchMissing", 0, KEY_READ,
-                    &missing);
-    }
-  }) / 2000;
-  std::printf("one registry call (an open that fails): %.1f us\n", call * 1e6);
+  OneRegistryCall();
   std::vector<double> medians;
   const int counts[] = {3000, 30000};
   for (int count : counts) {
