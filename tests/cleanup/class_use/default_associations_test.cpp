@@ -94,41 +94,30 @@ TEST(ParseDefaultAssociations, RefusesWhatIsNotWellFormed) {
   }
 }
 
-// A policy file named through an environment string, one that is not
-// well-formed and one that is missing.
+// The policy's file named through an environment string; files that are
+// not well-formed, missing, or no file at all.
 TEST(ReadDefaultAssociations, ReadsThePolicysFileAndNamesTheUnreadable) {
-  const std::string key = "SOFTWARE\\Policies\\Microsoft\\Windows\\System";
-  const char* value = "DefaultAssociationsConfiguration";
-  HKEY policy;
-  DWORD created = 0;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &policy, &created),
-            ERROR_SUCCESS);
-  if (RegQueryValueExA(policy, value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
-    RegCloseKey(policy);
+  const wchar_t* key = kDefaultAssociationsPolicyPath;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, key, kDefaultAssociationsPolicyValue, RRF_RT_ANY, nullptr,
+                   nullptr, nullptr) == ERROR_SUCCESS) {
     GTEST_SKIP() << "the machine has a policy of its own";
   }
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const fs::path folder = fs::path(temp) / L"VarnethAssociations";
+  const fs::path folder = fs::temp_directory_path() / L"VarnethAssociations";
   fs::create_directories(folder);
   std::ofstream(folder / L"good.xml", std::ios::binary) << Utf16(kDocument);
   std::ofstream(folder / L"bad.xml", std::ios::binary) << "<D>";
   SetEnvironmentVariableW(L"VARNETH_TEST_ASSOC", folder.c_str());
   const std::wstring named = L"%VARNETH_TEST_ASSOC%\\good.xml";
-  RegSetValueExW(policy, L"DefaultAssociationsConfiguration", 0, REG_EXPAND_SZ,
-                 reinterpret_cast<const BYTE*>(named.c_str()),
-                 static_cast<DWORD>((named.size() + 1) * sizeof(wchar_t)));
+  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, kDefaultAssociationsPolicyValue,
+                            REG_EXPAND_SZ, named.c_str(), static_cast<DWORD>(named.size() + 1) * 2),
+            ERROR_SUCCESS);
   const DefaultAssociations read = ReadDefaultAssociations();
-
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key, kDefaultAssociationsPolicyValue);
   DefaultAssociations files;
-  ReadDefaultAssociationsFile((folder / L"bad.xml").wstring(), files);
+  const std::vector<std::wstring> unreadable = {(folder / L"bad.xml").wstring(), folder.wstring()};
+  ReadDefaultAssociationsFile(unreadable[0], files);
   ReadDefaultAssociationsFile((folder / L"missing.xml").wstring(), files);
-  ReadDefaultAssociationsFile(folder.wstring(), files);
-
-  RegDeleteValueA(policy, value);
-  RegCloseKey(policy);
-  if (created == REG_CREATED_NEW_KEY) RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+  ReadDefaultAssociationsFile(unreadable[1], files);
   std::error_code ignored;
   fs::remove_all(folder, ignored);
 
@@ -139,9 +128,7 @@ TEST(ReadDefaultAssociations, ReadsThePolicysFileAndNamesTheUnreadable) {
     EXPECT_EQ(read.associations[i].progId, kDocumentPairs[i].second);
   }
   EXPECT_TRUE(read.unreadable.empty());
-  // The folder is there but is no file to read.
-  EXPECT_EQ(files.unreadable,
-            (std::vector<std::wstring>{(folder / L"bad.xml").wstring(), folder.wstring()}));
+  EXPECT_EQ(files.unreadable, unreadable);
   EXPECT_TRUE(files.associations.empty());
 }
 
