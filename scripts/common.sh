@@ -55,16 +55,25 @@ make_prefix() {
   WINEPREFIX="$prefix" wineserver -w
 }
 
-# use_fresh_prefix NAME: makes build/wine/NAME anew, exports it for
-# scripts/wine-run, and keeps one wineserver running until the calling
-# script exits. Wine's service processes start with the first program and
-# outlive it; they are started here, away from any caller's output pipes,
-# which they would otherwise hold open.
+# use_fresh_prefix NAME...: makes each build/wine/NAME anew (side by side),
+# exports the first for scripts/wine-run, and keeps one wineserver per
+# prefix running until the calling script exits. Wine's service processes
+# start with the first program and outlive it; they are started here, away
+# from any caller's output pipes, which they would otherwise hold open.
 use_fresh_prefix() {
-  export VARNETH_WINEPREFIX="$root/build/wine/$1"
-  rm -rf "$VARNETH_WINEPREFIX"
-  make_prefix "$VARNETH_WINEPREFIX"
-  WINEPREFIX="$VARNETH_WINEPREFIX" wineserver -p >/dev/null 2>&1 </dev/null
-  "$root/scripts/wine-run" cmd /c exit >/dev/null 2>&1 </dev/null
-  trap 'WINEPREFIX="$VARNETH_WINEPREFIX" wineserver -k 2>/dev/null || true' EXIT
+  local name pid prefix prefixes=() pids=()
+  for name in "$@"; do
+    prefixes+=("$root/build/wine/$name")
+    rm -rf "${prefixes[-1]}"
+    make_prefix "${prefixes[-1]}" &
+    pids+=($!)
+  done
+  for pid in "${pids[@]}"; do wait "$pid"; done
+  for prefix in "${prefixes[@]}"; do
+    WINEPREFIX="$prefix" wineserver -p >/dev/null 2>&1 </dev/null
+    VARNETH_WINEPREFIX="$prefix" "$root/scripts/wine-run" cmd /c exit >/dev/null 2>&1 </dev/null
+  done
+  export VARNETH_WINEPREFIX="${prefixes[0]}"
+  wine_prefixes=("${prefixes[@]}")
+  trap 'for prefix in "${wine_prefixes[@]}"; do WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; done' EXIT
 }

@@ -2,7 +2,6 @@
 user, other extensions in the string forms the shell reads, and a class
 reached through another's CurVer. The command line cleans the extension and
 keeps each of them whole, named with its reason."""
-import os
 import tempfile
 import unittest
 from pathlib import Path
@@ -117,7 +116,7 @@ class ClassUse(wc.VarnethTestCase):
                    r"Software\\VarnethMimeApp"),
                   (policy, "DefaultAssociationsConfiguration",
                    wc.windows_path(xml).replace("\\", "\\\\"))]
-        if (Path(os.environ.get("VARNETH_WINEPREFIX", "")) / "drive_c/windows/syswow64").is_dir():
+        if (wc.wine_prefix() / "drive_c/windows/syswow64").is_dir():
             # Named in the 32-bit view only, where 32-bit applications register.
             uses["vnw32"] = (machine + r"\Wow6432Node\VarnethApp32",
                              '\n[{0}\\FileAssociations]\n".vnw32"="vnw32"', ".vnw32")

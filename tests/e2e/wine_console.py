@@ -39,9 +39,19 @@ def no_32_bit_wine():
     return None
 
 
+def wine_prefix() -> Path:
+    """The prefix of this test: the one scripts/test.sh made for the lane
+    CTest gave it ("id:N,slots:1"; scripts/wine-run chooses alike), else the
+    first; VARNETH_WINEPREFIX names another."""
+    if "VARNETH_WINEPREFIX" in os.environ:
+        return Path(os.environ["VARNETH_WINEPREFIX"])
+    lane = os.environ.get("CTEST_RESOURCE_GROUP_0_PREFIX", "").removeprefix("id:").split(",")[0]
+    return ROOT / "build" / "wine" / ("test-prefix" if lane in ("", "1") else f"test-prefix-{lane}")
+
+
 def wine_env(**extra):
     env = dict(os.environ)
-    env.setdefault("VARNETH_WINEPREFIX", str(ROOT / "build" / "wine" / "test-prefix"))
+    env.setdefault("VARNETH_WINEPREFIX", str(wine_prefix()))
     env["WINEPREFIX"] = env["VARNETH_WINEPREFIX"]
     env["WINEDEBUG"] = "-all"
     # LC_ALL overrides any LC_CTYPE the caller (or Python itself) has set.
